@@ -1,0 +1,65 @@
+#pragma once
+
+#include "quiz/board.h"
+#include "quiz/randomsource.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+// A board that writes down, in order, everything the game asked of it.
+// Entries: "message:<text>", "warning:<title>:<text>", "region:<name>", "counters:<right>/<wrong>",
+// "car:shown" or "car:hidden", "cue:<relative name>", "end".
+class FakeBoard final : public quiz::Board
+{
+public:
+    QStringList log;
+    // Runs while a message box is "open", before it is closed: lets a test tick the timer there.
+    std::function<void(QStringView text)> whileOpen;
+
+    void showMessage(QStringView text, Icon icon, QStringView title) override
+    {
+        if (icon == Icon::Warning)
+            log << QStringLiteral("warning:%1:%2").arg(title, text);
+        else
+            log << (title.isEmpty() ? QStringLiteral("message:%1").arg(text)
+                                    : QStringLiteral("message[%1]:%2").arg(title, text));
+        if (whileOpen)
+            whileOpen(text);
+    }
+    void setRegionName(QStringView name) override { log << QStringLiteral("region:%1").arg(name); }
+    void setCounters(const QString &right, const QString &wrong) override
+    {
+        log << QStringLiteral("counters:%1/%2").arg(right, wrong);
+    }
+    void setCarVisible(bool visible) override
+    {
+        log << (visible ? QStringLiteral("car:shown") : QStringLiteral("car:hidden"));
+    }
+    void playCue(QStringView relativeName) override { log << QStringLiteral("cue:%1").arg(relativeName); }
+    void endProgram() override { log << QStringLiteral("end"); }
+
+    // The entries since the last call, and forget them.
+    QStringList take() { return std::exchange(log, {}); }
+};
+
+// A generator that returns the values it was given, in order (the last one repeats).
+class ScriptedRandom final : public quiz::RandomSource
+{
+public:
+    std::deque<float> values;
+    int reseeds = 0;
+
+    void reseed() override { ++reseeds; }
+    float next() override
+    {
+        const float r = values.front();
+        if (values.size() > 1)
+            values.pop_front();
+        return r;
+    }
+};
+
+// The draw value that asks for the given region.
+inline float drawFor(int region) { return (static_cast<float>(region) - 0.5f) / 20.0f; }
