@@ -1,11 +1,10 @@
 #pragma once
 
 #include "quiz/board.h"
-#include "quiz/randomsource.h"
+#include "support/scriptedrandom.h"
 
 #include <QStringList>
 
-#include <deque>
 #include <functional>
 
 // A board that writes down, in order, everything the game asked of it.
@@ -43,23 +42,3 @@ public:
     // The entries since the last call, and forget them.
     QStringList take() { return std::exchange(log, {}); }
 };
-
-// A generator that returns the values it was given, in order (the last one repeats).
-class ScriptedRandom final : public quiz::RandomSource
-{
-public:
-    std::deque<float> values;
-    int reseeds = 0;
-
-    void reseed() override { ++reseeds; }
-    float next() override
-    {
-        const float r = values.front();
-        if (values.size() > 1)
-            values.pop_front();
-        return r;
-    }
-};
-
-// The draw value that asks for the given region.
-inline float drawFor(int region) { return (static_cast<float>(region) - 0.5f) / 20.0f; }
