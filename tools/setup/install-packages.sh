@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs the Debian 12 packages that Zefirana needs, only those that are missing.
+#   tools/setup/install-packages.sh play   what building and playing needs
+#   tools/setup/install-packages.sh test   that, plus what the tests need (X server, checkers)
+set -eu
+
+play="g++ make cmake qt6-base-dev qt6-multimedia-dev"
+test="$play xvfb xauth xdotool x11-utils
+      binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file strace
+      clang libclang-rt-14-dev"
+
+case "${1:-}" in
+  play) wanted=$play ;;
+  test) wanted=$test ;;
+  *) echo "usage: $0 play|test" >&2; exit 2 ;;
+esac
+
+missing=
+for package in $wanted; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update -qq
+# shellcheck disable=SC2086 # one word per package
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
