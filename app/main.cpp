@@ -15,6 +15,8 @@ int main(int argc, char *argv[])
 
     ui::Form1::prepareApplication();
     ui::Form1 window;
+    // Ending leaves every event loop at once, also one of a message box still open.
+    QObject::connect(&window, &ui::Form1::programEnded, &application, [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();
 }
