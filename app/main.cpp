@@ -12,6 +12,8 @@ int main(int argc, char *argv[])
     QApplication application(toolkitArgc, toolkitArgv);
     QApplication::setApplicationName(app::kTitle.toString());
     QApplication::setApplicationVersion(QStringLiteral("2.00"));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zefirana.zefirana"));
 
     ui::Form1::prepareApplication();
     ui::Form1 window;
