@@ -216,14 +216,12 @@ void Form1::arrangeStackingAndTabOrder()
 {
     // Within a container, buttons, boxes and the text box lie above labels; among controls of
     // one sort, the earlier in the design lies above the later. Raising bottom-up builds that.
-    for (QWidget *w : {static_cast<QWidget *>(lblerrori), static_cast<QWidget *>(lblpunti),
-                       static_cast<QWidget *>(Label44), static_cast<QWidget *>(Label45),
-                       static_cast<QWidget *>(Text1), static_cast<QWidget *>(Command1), Picture1,
-                       static_cast<QWidget *>(Picture2), static_cast<QWidget *>(Command3)})
+    for (QWidget *w : std::initializer_list<QWidget *>{lblerrori, lblpunti, Label44, Label45, Text1, Command1,
+                                                       Picture1, Picture2, Command3})
         w->raise();
     for (auto label = kHotspotStacking.rbegin(); label != kHotspotStacking.rend(); ++label)
         hotspots_[static_cast<std::size_t>(*label - 1)]->raise();
-    for (QWidget *w : {lblreg, Label42, Label43})
+    for (QWidget *w : std::initializer_list<QWidget *>{lblreg, Label42, Label43})
         w->raise();
     Command2->raise();
 
