@@ -1,58 +1,38 @@
 #!/usr/bin/python3
-"""Writes the seed corpus of the WAV reader's fuzzer: a few tiny files, good
-and broken. Run from this folder:  /usr/bin/python3 make_fuzz_corpus.py"""
-
+"""Writes fuzz-corpus/, the seed files of the WAV reader's fuzzer: tiny files, good and broken.
+Run:  /usr/bin/python3 tests/sound/make_fuzz_corpus.py"""
 import os
 import struct
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-OUT = os.path.join(HERE, "fuzz-corpus")
+def chunk(cid, body, size=None):
+    size = len(body) if size is None else size
+    return cid + struct.pack("<I", size) + body + bytes(len(body) % 2)
 
+def fmt(tag=1, channels=1, rate=8000, bits=16, extension=b""):
+    align = channels * (bits // 8)
+    fields = struct.pack("<HHIIHH", tag, channels, rate, rate * align, align, bits)
+    return chunk(b"fmt ", fields + extension)
 
-def chunk(cid, body, declared=None, pad=True):
-    size = len(body) if declared is None else declared
-    data = cid + struct.pack("<I", size) + body
-    if pad and len(body) % 2:
-        data += b"\0"
-    return data
+def riff(*chunks):
+    body = b"WAVE" + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
 
+def tone(samples):
+    return b"".join(struct.pack("<h", i * 2000 % 30000 - 15000) for i in range(samples))
 
-def fmt(tag=1, channels=1, rate=8000, bits=16, align=None):
-    align = channels * (bits // 8) if align is None else align
-    return struct.pack("<HHIIHH", tag, channels, rate, rate * align, align, bits)
-
-
-def extensible(channels=2, rate=16000, bits=16, subformat=1):
-    guid = struct.pack("<H", subformat) + bytes.fromhex("000000001000800000aa00389b71")
-    mask = 3 if channels == 2 else 4
-    return fmt(0xFFFE, channels, rate, bits) + struct.pack("<HHI", 22, bits, mask) + guid
-
-
-def riff(chunks, size=None):
-    size = 4 + len(chunks) if size is None else size
-    return b"RIFF" + struct.pack("<I", size) + b"WAVE" + chunks
-
-
-def tone16(frames, channels=1):
-    return b"".join(struct.pack("<h", (i * 2000) % 30000 - 15000)
-                    for i in range(frames * channels))
-
-
+PCM = struct.pack("<HHI", 22, 16, 3) + bytes.fromhex("0100000000001000800000aa00389b71")
 FILES = {
-    "good-16bit-mono.wav": riff(chunk(b"fmt ", fmt()) + chunk(b"data", tone16(40))),
-    "good-8bit-stereo.wav": riff(chunk(b"fmt ", fmt(channels=2, bits=8, rate=11025))
-                                 + chunk(b"data", bytes(range(60, 160)))),
-    "good-extensible.wav": riff(chunk(b"fmt ", extensible())
-                                + chunk(b"data", tone16(20, 2))),
-    "good-odd-chunks.wav": riff(chunk(b"LIST", b"INFOISFT\x03\0\0\0zef")
-                                + chunk(b"fmt ", fmt(bits=8)) + chunk(b"data", b"\x80\x90\xa0")),
-    "bad-data-too-long.wav": riff(chunk(b"fmt ", fmt()) + chunk(b"data", tone16(20), 0xFFFFFFFF)),
-    "bad-float.wav": riff(chunk(b"fmt ", fmt(tag=3, bits=32)) + chunk(b"data", bytes(64))),
-    "bad-cut-header.wav": riff(chunk(b"fmt ", fmt()))[:30],
-    "bad-24bit.wav": riff(chunk(b"fmt ", fmt(bits=24)) + chunk(b"data", bytes(60))),
+    "good-16bit-mono": riff(fmt(), chunk(b"data", tone(40))),
+    "good-8bit-stereo": riff(fmt(1, 2, 11025, 8), chunk(b"data", bytes(range(60, 160)))),
+    "good-extensible": riff(fmt(0xFFFE, 2, 16000, 16, PCM), chunk(b"data", tone(40))),
+    "good-odd-chunks": riff(chunk(b"LIST", b"INFOISFT\3\0\0\0zef"), fmt(bits=8),
+                            chunk(b"data", b"\x80\x90\xa0")),
+    "bad-data-too-long": riff(fmt(), chunk(b"data", tone(20), 0xFFFFFFFF)),
+    "bad-float": riff(fmt(tag=3, bits=32), chunk(b"data", bytes(64))),
+    "bad-cut-header": riff(fmt())[:30],
+    "bad-24bit": riff(fmt(bits=24), chunk(b"data", bytes(60))),
 }
-
-os.makedirs(OUT, exist_ok=True)
+folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fuzz-corpus")
 for name, data in FILES.items():
-    with open(os.path.join(OUT, name), "wb") as f:
+    with open(os.path.join(folder, name + ".wav"), "wb") as f:
         f.write(data)
