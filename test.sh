@@ -75,8 +75,9 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=
 if [ "$status" -eq 0 ]; then
   rm -rf build-fuzz/artifacts
   mkdir -p build-fuzz/corpus build-fuzz/artifacts
+  # Names and lines in a crash report (llvm-14 ships the symbolizer under this name only).
   symbolizer=/usr/lib/llvm-14/bin/llvm-symbolizer
-  [ -x "$symbolizer" ] || symbolizer=$(command -v llvm-symbolizer || true)
+  [ -x "$symbolizer" ] || symbolizer=$(command -v llvm-symbolizer || echo llvm-symbolizer)
   ASAN_SYMBOLIZER_PATH=$symbolizer UBSAN_OPTIONS="$ubsan" \
     build-fuzz/tests/sound/fuzz_wavreader -max_total_time=60 -timeout=5 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/ \
