@@ -6,7 +6,7 @@
 set -eu
 here=$(cd "$(dirname "$0")/../.." && pwd)
 src=/usr/share/fonts/truetype/liberation2
-for f in LiberationSans-Regular LiberationSans-Bold LiberationSerif-Regular; do
+for f in LiberationSans-Regular LiberationSerif-Regular; do
   install -m 644 "$src/$f.ttf" "$here/resources/fonts/$f.ttf"
 done
 install -m 644 /usr/share/doc/fonts-liberation2/copyright "$here/resources/fonts/COPYRIGHT-liberation"
