@@ -1,103 +1,55 @@
 #include "sound/player.h"
 
+#include "sound/audiooutput.h"
 #include "sound/cuefile.h"
-#include "sound/pcmconvert.h"
 
-#include <QAudioDevice>
-#include <QAudioSink>
-#include <QBuffer>
-#include <QMediaDevices>
-
-#include <utility>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
 
 namespace sound {
 
-// QSoundEffect is not used on purpose: in Qt 6.4 it can lock up the whole
-// program on a truncated or empty WAV file. Cues are decoded here by the strict
-// reader and handed to a QAudioSink from a buffer.
+Player::Player(QObject *parent) : Player(QCoreApplication::applicationDirPath(), parent) {}
 
-Player::Player(QObject *parent)
-    : QObject(parent)
-{
-}
+Player::Player(const QString &moduleFolder, QObject *parent) : QObject(parent), moduleFolder_(moduleFolder) {}
 
 Player::~Player()
 {
-    // Sinks waiting for a deferred delete are children of the player; destroy
-    // them while it is still whole, since a sink's destructor runs the event loop.
-    stop();
-    const auto sinks = findChildren<QAudioSink *>(Qt::FindDirectChildrenOnly);
-    for (QAudioSink *sink : sinks)
-        delete sink;
+    // The output goes first, while the player is whole: its sinks run the event loop as they go.
+    delete output_;
 }
 
 void Player::suona(const QString &path)
 {
     stop();
-
     const std::optional<Pcm> pcm = loadWavFile(path);
     if (!pcm)
         return;
-
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull())
-        return;
-
-    QAudioFormat format = audioFormatOf(*pcm);
-    QByteArray samples = pcm->samples;
-    if (!device.isFormatSupported(format)) {
-        format = device.preferredFormat();
-        samples = convertPcm(*pcm, format);
-        if (samples.isEmpty())
-            return;
-    }
-
-    auto *sink = new QAudioSink(device, format, this);
-    auto *buffer = new QBuffer(sink);
-    buffer->setData(samples);
-    buffer->open(QIODevice::ReadOnly);
-
-    const quint64 cue = ++cue_;
-    sink_ = sink;
-    buffer_ = buffer;
-    // A sink goes idle when it has played all its data. The news may come from
-    // the audio system's own thread, and the sink is never released from inside
-    // its own signal: both call for a queued connection.
-    connect(
-        sink, &QAudioSink::stateChanged, this, [this, cue] { finishIfDone(cue); },
-        Qt::QueuedConnection);
-    sink->start(buffer);
-    if (sink->state() == QAudio::StoppedState) // the output refused to open
-        stop();
+    if (AudioOutput *out = output())
+        out->play(*pcm);
 }
 
 void Player::stop()
 {
-    QAudioSink *sink = std::exchange(sink_, nullptr);
-    buffer_ = nullptr;
-    if (!sink)
-        return;
-    disconnect(sink, nullptr, this, nullptr);
-    sink->stop();
-    sink->deleteLater();
+    if (output_)
+        output_->stop();
 }
 
 bool Player::isPlaying() const
 {
-    return sink_ != nullptr;
+    return output_ && output_->isPlaying();
 }
 
-void Player::finishIfDone(quint64 cue)
+AudioOutput *Player::output()
 {
-    if (cue != cue_ || !sink_)
-        return;
-    if (sink_->state() == QAudio::StoppedState) {
-        stop();
-        return;
+    if (!outputTried_) {
+        outputTried_ = true;
+        // The module stays loaded until the program ends: its code runs until the last sink is gone.
+        QLibrary module(QDir(moduleFolder_).filePath(QString::fromLatin1(kAudioModule)));
+        if (auto create = reinterpret_cast<CreateAudioOutput>(module.resolve(kCreateAudioOutput)))
+            output_ = create(this);
     }
-    // Idle with data still to come is a momentary underrun, not the end.
-    if (sink_->state() == QAudio::IdleState && buffer_->atEnd())
-        stop();
+    return output_;
 }
 
 } // namespace sound

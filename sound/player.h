@@ -2,14 +2,10 @@
 
 #include <QObject>
 #include <QString>
-#include <QtGlobal>
-
-QT_BEGIN_NAMESPACE
-class QAudioSink;
-class QBuffer;
-QT_END_NAMESPACE
 
 namespace sound {
+
+class AudioOutput;
 
 // Plays sound cues in the background, one at a time. Every failure is silent:
 // a cue that cannot be read or played is simply not heard.
@@ -18,14 +14,17 @@ class Player : public QObject
     Q_OBJECT
 
 public:
+    // The audio module is looked for beside the program.
     explicit Player(QObject *parent = nullptr);
+    // The audio module is looked for in moduleFolder.
+    explicit Player(const QString &moduleFolder, QObject *parent = nullptr);
     ~Player() override;
 
     // Starts the WAV file at `path` (a full path) and returns at once. A cue
     // still sounding is stopped first, whether or not the new one can play.
     // A missing, unreadable, oversized, malformed or unplayable file, a path
-    // that is not a regular file, or the lack of any sound output gives
-    // silence and nothing else.
+    // that is not a regular file, a missing audio module or the lack of any
+    // sound output gives silence and nothing else.
     void suona(const QString &path);
 
     // Stops the cue that is sounding, if any.
@@ -36,11 +35,11 @@ public:
     bool isPlaying() const;
 
 private:
-    void finishIfDone(quint64 cue);
+    AudioOutput *output();
 
-    QAudioSink *sink_ = nullptr; // the cue sounding now, if any
-    QBuffer *buffer_ = nullptr;  // its samples, owned by the sink
-    quint64 cue_ = 0; // counts the cues started, to ignore news of old ones
+    QString moduleFolder_;
+    AudioOutput *output_ = nullptr; // loaded at the first playable cue; a child of the player
+    bool outputTried_ = false;
 };
 
 } // namespace sound

@@ -1,6 +1,7 @@
 # Installation on Linux, included from app/CMakeLists.txt (the scope of the target zefirana).
 #
 #   <prefix>/lib/zefirana/Zefirana             the program
+#   <prefix>/lib/zefirana/zefirana-audio.so    its audio output, loaded at the first cue
 #   <prefix>/lib/zefirana/regione/*.wav        the spoken cues, beside the program
 #   <prefix>/bin/zefirana                      relative symbolic link to the program
 #   <prefix>/share/applications/<id>.desktop
@@ -21,6 +22,7 @@ set(linux_dir ${PROJECT_SOURCE_DIR}/packaging/linux)
 get_target_property(program_name zefirana OUTPUT_NAME)
 
 install(TARGETS zefirana RUNTIME DESTINATION ${ZEFIRANA_INSTALL_PROGRAMDIR})
+install(TARGETS zefirana_audio LIBRARY DESTINATION ${ZEFIRANA_INSTALL_PROGRAMDIR})
 
 file(GLOB installed_cues CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/regione/*.wav)
 install(FILES ${installed_cues} DESTINATION ${ZEFIRANA_INSTALL_PROGRAMDIR}/regione)

@@ -47,7 +47,7 @@ fi
 cues="esatto emilia toscana lombardia trentino veneto friuli piemonte liguria umbria marche lazio abruzzo
       molise campania puglia basilicata calabria sicilia sardegna valle"
 {
-    echo "755 lib/zefirana/Zefirana"; echo "777 bin/zefirana"
+    echo "755 lib/zefirana/Zefirana"; echo "644 lib/zefirana/zefirana-audio.so"; echo "777 bin/zefirana"
     for c in $cues; do echo "644 lib/zefirana/regione/$c.wav"; done
     for s in 32x32 64x64 256x256; do echo "644 share/icons/hicolor/$s/apps/$id.png"; done
     printf '644 share/%s\n' applications/$id.desktop metainfo/$id.metainfo.xml doc/zefirana/copyright

@@ -157,6 +157,8 @@ def bad_cues(path, kind):
             for name in os.listdir(source):
                 with open(os.path.join(source, name), "rb") as f:
                     CUES[kind](os.path.join(cues, name), f.read())
+        # The audio output goes along, so that the broken cues really reach it.
+        shutil.copy2(os.path.join(os.path.dirname(path), "zefirana-audio.so"), folder)
         program = session.start(shutil.copy2(path, folder))
         for turn in range(1, 4):
             asked = program.press_car()  # the region's cue is tried with the prompt

@@ -1,6 +1,7 @@
 // Sound cues: the WAV reader against good files and a corpus of broken ones, cue paths, loading
 // cue files, conversion for the output, and the player, which returns at once and stays silent.
 
+#include "sound/audiooutput.h"
 #include "sound/cuefile.h"
 #include "sound/cuepath.h"
 #include "sound/pcmconvert.h"
@@ -10,6 +11,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QLibrary>
 #include <QMediaDevices>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,8 +119,17 @@ class TestSound : public QObject
     bool haveOutput_ = false;
 
     QString path(const QString &name) const { return dir_.filePath(name); }
+    // Where the build puts the audio module: beside the program, not beside this test.
+    static QString audioModuleFolder() { return QStringLiteral(ZEFIRANA_AUDIO_MODULE_DIR); }
 
 private slots:
+    void audioModuleIsThere()
+    {
+        // Without it every cue would be silent, and no test here could tell.
+        QLibrary module(QDir(audioModuleFolder()).filePath(QString::fromLatin1(sound::kAudioModule)));
+        QVERIFY2(module.resolve(sound::kCreateAudioOutput), qPrintable(module.errorString()));
+    }
+
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
@@ -245,7 +256,7 @@ private slots:
         // Nor is it loaded from a file, and the player stays silent.
         QVERIFY(write(path(u"broken.wav"_s), file));
         QVERIFY(!sound::loadWavFile(path(u"broken.wav"_s)));
-        sound::Player player;
+        sound::Player player(audioModuleFolder());
         player.suona(path(u"broken.wav"_s));
         QVERIFY(!player.isPlaying());
     }
@@ -284,7 +295,7 @@ private slots:
         QCOMPARE(sound::loadWavFile(file).has_value(), good);
 
         // The cue sounding stops whether or not the new one can play.
-        sound::Player player;
+        sound::Player player(audioModuleFolder());
         player.suona(path(u"long.wav"_s));
         QCOMPARE(player.isPlaying(), haveOutput_);
         player.suona(file);
@@ -297,7 +308,7 @@ private slots:
     {
         if (!haveOutput_)
             QSKIP("no sound output here");
-        sound::Player player;
+        sound::Player player(audioModuleFolder());
         player.suona(path(u"long.wav"_s));
         const QList<QAudioSink *> first = player.findChildren<QAudioSink *>();
         QCOMPARE(first.size(), 1);
@@ -309,7 +320,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(player.findChildren<QAudioSink *>().isEmpty());
 
-        auto *other = new sound::Player; // destroyed while its cue sounds
+        auto *other = new sound::Player(audioModuleFolder()); // destroyed while its cue sounds
         other->suona(path(u"long.wav"_s));
         QVERIFY(other->isPlaying());
         delete other;
