@@ -277,8 +277,8 @@ def draw_sphere(cv):
     base = dark + (light_col - dark) * vein[..., None]
     lambert = np.clip(-0.45 * dx - 0.55 * dy + 0.7 * nz, 0, 1)
     shade = 0.45 + 0.65 * lambert
-    spec = np.clip(-0.45 * dx - 0.55 * dy + 0.7 * nz, 0, 1) ** 24
-    rgb = base * shade[..., None] + 255 * 0.55 * spec[..., None]
+    specular = np.clip(-0.45 * dx - 0.55 * dy + 0.7 * nz, 0, 1) ** 24
+    rgb = base * shade[..., None] + 255 * 0.55 * specular[..., None]
     rgba = np.zeros((n, n, 4), np.uint8)
     rgba[..., :3] = np.clip(rgb, 0, 255)
     rgba[..., 3] = np.where(inside, 255, 0)
