@@ -39,6 +39,9 @@ else
             fail "Depends lacks a versioned $lib: $(field Depends)"
     done
     dpkg-deb -c "$deb" | grep -v ' root/root ' && fail "files not owned by root"
+    # apt resolves the package against this Debian's own archive, as a real installation would.
+    apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
+        { cat "$work/apt.log"; fail "apt cannot install the package here"; }
     dpkg-deb -x "$deb" "$work/root"
     root=$work/root/usr
     file -L "$root/lib/zefirana/Zefirana" | grep -q ', stripped' || fail "the packaged program is not stripped"
