@@ -5,7 +5,7 @@
 set -eu
 
 play="g++ make cmake qt6-base-dev qt6-multimedia-dev"
-test="$play xvfb xauth xdotool x11-utils dbus at-spi2-core python3-gi gir1.2-atspi-2.0
+test="$play python3 xvfb xauth xdotool dbus at-spi2-core python3-gi gir1.2-atspi-2.0
       binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev fakeroot file strace
       clang libclang-rt-14-dev llvm-14"
 
