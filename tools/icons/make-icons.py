@@ -200,15 +200,30 @@ SOUTH_AMERICA = [
 CUBA = [(-85, 22), (-80, 23.2), (-74, 20.2), (-77, 19.8), (-82, 21.6)]
 
 
+def _lit_disc(cv, r):
+    """A disc of radius r at the centre, on the supersampled grid: the x and y of each point
+    scaled to the radius, which points are inside, and the light falling from the upper left."""
+    n = cv.size * SUPERSAMPLE
+    yy, xx = (np.mgrid[0:n, 0:n] + 0.5) / cv.k
+    dx, dy = (xx - 16.0) / r, (yy - 16.0) / r
+    inside = dx * dx + dy * dy <= 1
+    nz = np.sqrt(np.clip(1 - dx * dx - dy * dy, 0, 1))
+    return dx, dy, nz, inside, -0.45 * dx - 0.55 * dy + 0.7 * nz
+
+
+def _paint_disc(cv, rgb, inside):
+    rgba = np.zeros(inside.shape + (4,), np.uint8)
+    rgba[..., :3] = np.clip(rgb, 0, 255)
+    rgba[..., 3] = np.where(inside, 255, 0)
+    cv.paste_array(rgba)
+
+
 def draw_globe(cv):
     cx = cy = 16.0
     r = 14.6
     n = cv.size * SUPERSAMPLE
-    yy, xx = (np.mgrid[0:n, 0:n] + 0.5) / cv.k
-    dx, dy = (xx - cx) / r, (yy - cy) / r
-    inside = dx * dx + dy * dy <= 1
-    nz = np.sqrt(np.clip(1 - dx * dx - dy * dy, 0, 1))
-    light = np.clip(0.45 + 0.65 * (-0.45 * dx - 0.55 * dy + 0.7 * nz), 0.35, 1.1)
+    dx, dy, nz, inside, facing = _lit_disc(cv, r)
+    light = np.clip(0.45 + 0.65 * facing, 0.35, 1.1)
     sea = np.stack([20 * light, 90 * light, 230 * light], -1)
     land_img = Image.new("L", (n, n), 0)
     d = ImageDraw.Draw(land_img)
@@ -221,11 +236,7 @@ def draw_globe(cv):
     d.polygon(outline(HUDSON_BAY), fill=0)
     land = np.array(land_img) > 0
     ground = np.stack([30 * light, 150 * light, 40 * light], -1)
-    rgb = np.where(land[..., None], ground, sea)
-    rgba = np.zeros((n, n, 4), np.uint8)
-    rgba[..., :3] = np.clip(rgb, 0, 255)
-    rgba[..., 3] = np.where(inside, 255, 0)
-    cv.paste_array(rgba)
+    _paint_disc(cv, np.where(land[..., None], ground, sea), inside)
     cv.ellipse((cx - r, cy - r, cx + r, cy + r), fill=None, outline=BLACK, width=1.2)
 
 
@@ -262,11 +273,7 @@ def draw_car(cv):
 def draw_sphere(cv):
     cx = cy = 16.0
     r = 14.8
-    n = cv.size * SUPERSAMPLE
-    yy, xx = (np.mgrid[0:n, 0:n] + 0.5) / cv.k
-    dx, dy = (xx - cx) / r, (yy - cy) / r
-    inside = dx * dx + dy * dy <= 1
-    nz = np.sqrt(np.clip(1 - dx * dx - dy * dy, 0, 1))
+    dx, dy, nz, inside, facing = _lit_disc(cv, r)
     # marble veins: a sine of a slanted coordinate disturbed by a fixed sum of waves
     turb = (0.9 * np.sin(3.1 * dx + 2.3 * nz) + 0.6 * np.sin(5.3 * dy - 1.7 * dx + 0.4)
             + 0.35 * np.sin(9.7 * (dx + dy) + 1.3 * nz) + 0.2 * np.sin(17.0 * dy + 0.9))
@@ -275,14 +282,9 @@ def draw_sphere(cv):
     dark = np.array([8, 28, 120], float)
     light_col = np.array([140, 190, 255], float)
     base = dark + (light_col - dark) * vein[..., None]
-    lambert = np.clip(-0.45 * dx - 0.55 * dy + 0.7 * nz, 0, 1)
-    shade = 0.45 + 0.65 * lambert
-    specular = np.clip(-0.45 * dx - 0.55 * dy + 0.7 * nz, 0, 1) ** 24
-    rgb = base * shade[..., None] + 255 * 0.55 * specular[..., None]
-    rgba = np.zeros((n, n, 4), np.uint8)
-    rgba[..., :3] = np.clip(rgb, 0, 255)
-    rgba[..., 3] = np.where(inside, 255, 0)
-    cv.paste_array(rgba)
+    lambert = np.clip(facing, 0, 1)
+    rgb = base * (0.45 + 0.65 * lambert)[..., None] + 255 * 0.55 * (lambert ** 24)[..., None]
+    _paint_disc(cv, rgb, inside)
     cv.ellipse((cx - r, cy - r, cx + r, cy + r), fill=None, outline=(0, 16, 72), width=0.8)
 
 
