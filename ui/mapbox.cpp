@@ -1,7 +1,6 @@
 #include "mapbox.h"
 
 #include <QPainter>
-#include <QPaintEvent>
 
 namespace ui {
 
@@ -16,13 +15,11 @@ void MapBox::setPicture(const QPixmap &picture)
     update();
 }
 
-void MapBox::paintEvent(QPaintEvent *event)
+void MapBox::paintEvent(QPaintEvent *)
 {
-    if (picture_.isNull())
-        return;
-    QPainter painter(this);
-    painter.setClipRegion(event->region());
-    painter.drawPixmap(0, 0, picture_);
+    // The painter is already clipped to the region that needs drawing.
+    if (!picture_.isNull())
+        QPainter(this).drawPixmap(0, 0, picture_);
 }
 
 } // namespace ui

@@ -18,7 +18,7 @@ public:
     const QPixmap &picture() const { return picture_; }
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent *) override;
 
 private:
     QPixmap picture_;
