@@ -2,17 +2,10 @@
 
 #include "sound/wavreader.h"
 
-#include <QtGlobal>
-
-QT_BEGIN_NAMESPACE
-class QObject;
-QT_END_NAMESPACE
-
 namespace sound {
 
-// Plays decoded cues on the sound system, one at a time. It lives in a module of its own,
-// "zefirana-audio" beside the program, loaded at the first cue: the sound libraries are
-// many, and the game starts without waiting for them.
+// Plays decoded cues on the sound system, one at a time. An output is made, used and
+// destroyed on the audio worker's thread only; any of its calls may wait on the sound system.
 class AudioOutput
 {
 public:
@@ -22,10 +15,5 @@ public:
     virtual void stop() = 0;
     virtual bool isPlaying() const = 0;
 };
-
-// The module's one entry point: a new output, a child of parent.
-using CreateAudioOutput = AudioOutput *(*)(QObject *parent);
-inline constexpr char kCreateAudioOutput[] = "zefirana_create_audio_output";
-inline constexpr char kAudioModule[] = "zefirana-audio";
 
 } // namespace sound

@@ -2,14 +2,17 @@
 """The built program on a real X server, played with real clicks: cases.py PROGRAM CASE [KIND]."""
 
 import glob
+import math
 import os
 import random
 import re
 import shutil
 import struct
 import sys
+import time
 
-from harness import CLIENT, FRESH, PRAISE, REGIONS, Session, check, main, run
+from harness import CLIENT, FRESH, GOODBYE, PRAISE, REGIONS, STEP, Session, check, cue_samples, find_cue, main, run, sounding, \
+    wait_for
 
 
 def check_start(program):
@@ -73,15 +76,18 @@ def full_turn(path):
 
 TRACED = "open,openat,openat2,creat,rename,renameat,renameat2,unlink,unlinkat,mkdir,mkdirat,rmdir," \
          "link,linkat,symlink,symlinkat,truncate,chmod,fchmodat,mknod,mknodat,socket,connect"
-CALL = re.compile(r"(\w+)\((.*)\) += ")
+CALL = re.compile(r"(\w+)\((.*)\) += (-?\d+)(?:<([^>]*)>)?")  # the result, with the file it opened
 PATH = re.compile(r'(?:(?:AT_FDCWD|\d+)(?:<([^>]*)>)?, )?"((?:[^"\\]|\\.)*)"')  # with its dirfd's folder
 WRITING = re.compile(r"\bO_(WRONLY|RDWR|CREAT|TRUNC|TMPFILE)\b")
 
 
-def forbidden(call, args, session):
+def forbidden(call, args, result, opened, session):
     """Whether a traced call writes or connects outside the places allowed to the toolkit's
     libraries: run-time files, font and GL caches, devices; the X server's, the buses' (in the
-    session's folder) and a sound server's sockets."""
+    session's folder) and a sound server's sockets. A call that failed changed nothing, and an
+    anonymous memory file is no file."""
+    if result == "-1" or (opened or "").startswith("/memfd:"):
+        return False
     if call == "socket":
         return not re.match(r"AF_(UNIX|LOCAL|NETLINK)\b", args)
     if call == "connect":
@@ -99,8 +105,9 @@ def forbidden(call, args, session):
 
 
 def writes_nothing(path):
-    """Traced through a turn and the exit, the program writes and connects only where allowed."""
-    with Session() as session:
+    """Traced through a turn and the exit, the program writes and connects only where allowed,
+    with a sound server to play to and no sound server's cookie in its HOME."""
+    with Session(sound=True) as session:
         trace = os.path.join(session.dir, "trace")
         program = session.start(path, wrapper=["strace", "-ff", "--seccomp-bpf", "-qq", "-y", "-s", "4096", "-o", trace,
                                                "-e", f"trace={TRACED}", "-e", "signal=none", "--"])
@@ -143,33 +150,159 @@ CUES = {
 }
 
 
-def bad_cues(path, kind):
-    """Every cue beside a copy of the program broken in one way: turns go on silently (a cue
-    that blocked the program shows as a box that never opens) and Esci ends the game."""
-    with Session() as session:
-        folder, source = os.path.join(session.dir, "program"), os.path.join(os.path.dirname(path), "regione")
-        cues = os.path.join(folder, "regione")
-        os.mkdir(folder)
-        if kind == "folder-is-file":
-            write(cues, b"not a folder\n")
-        elif kind != "missing-folder":
-            os.mkdir(cues)
-            for name in os.listdir(source):
-                with open(os.path.join(source, name), "rb") as f:
-                    CUES[kind](os.path.join(cues, name), f.read())
-        # The audio output goes along, so that the broken cues really reach it.
+def install(session, path, make_cue=None, module=True):
+    """A copy of the program in the session's folder "program", with its cues, each made by
+    make_cue(path, good cue's bytes) if given, and its audio module unless told not to."""
+    folder, source = os.path.join(session.dir, "program"), os.path.join(os.path.dirname(path), "regione")
+    os.mkdir(folder)
+    os.mkdir(os.path.join(folder, "regione"))
+    for name in os.listdir(source):
+        if make_cue:
+            with open(os.path.join(source, name), "rb") as f:
+                make_cue(os.path.join(folder, "regione", name), f.read())
+        else:
+            shutil.copy2(os.path.join(source, name), os.path.join(folder, "regione"))
+    if module:
         shutil.copy2(os.path.join(os.path.dirname(path), "zefirana-audio.so"), folder)
-        program = session.start(shutil.copy2(path, folder))
+    return shutil.copy2(path, folder)
+
+
+def bad_cues(path, kind):
+    """Every cue beside a copy of the program broken in one way: turns go on in silence (a cue
+    that blocked the program shows as a box that never opens) and Esci ends the game."""
+    with Session(sound=True) as session:
+        copy = install(session, path, CUES.get(kind))
+        if kind in ("missing-folder", "folder-is-file"):
+            shutil.rmtree(os.path.join(session.dir, "program", "regione"))
+            if kind == "folder-is-file":
+                write(os.path.join(session.dir, "program", "regione"), b"not a folder\n")
+        session.sound.record()
+        program = session.start(copy)
         for turn in range(1, 4):
             asked = program.press_car()  # the region's cue is tried with the prompt
             program.answer(asked, PRAISE)  # and the praise's with the praise
             program.wait_state(f"after turn {turn}", lblreg="", car=True, lblpunti=str(turn), lblerrori="0")
         program.quit()
+        check(not sounding(session.sound.heard()), "a broken cue was heard")
+
+
+def tone(seconds, hz=440):
+    samples = [round(8000 * math.sin(2 * math.pi * hz * i / 16000)) for i in range(int(seconds * 16000))]
+    return wav(2 * len(samples)) + struct.pack(f"<{len(samples)}h", *samples)
+
+
+def hear(session, cue, start, what):
+    """Waits until the recording from `start` on holds the cue file `cue` whole, followed by a
+    tenth of a second of silence (nothing else sounds on), and returns where it ended."""
+    samples, _ = cue_samples(cue)
+    found = []
+
+    def probe():
+        heard = session.sound.heard()
+        at = find_cue(heard, samples, start)
+        found[:] = [heard, at]
+        end = at is not None and at + sounding(samples)[1] - sounding(samples)[0] + 1
+        return end and len(heard) > end + 1600 + 160 and not sounding(heard[end + 160:end + 1600]) and end
+    try:
+        return wait_for(f"{os.path.basename(cue)} to be heard {what}", probe)
+    except AssertionError as failure:
+        heard = found[0][start:] if found else []
+        raise type(failure)(f"{failure}; from then on the sink played {len(heard) / 16000:.2f} s, sounding at "
+                            f"{sounding(heard)}, the cue was found at {found[1] if found else None}") from None
+
+
+def plays_own_cues(path):
+    """A press plays the asked region's own file from the folder "regione" beside the program
+    and a right answer the praise, through the audio module beside the program: neither the
+    working folder's cues nor its module are ever used."""
+    with Session(sound=True) as session:
+        copy = install(session, path, module=False)
+        os.mkdir(os.path.join(session.dir, "regione"))  # the working folder: a tone in every cue
+        for name in os.listdir(os.path.join(session.dir, "program", "regione")):
+            write(os.path.join(session.dir, "regione", name), tone(1))
+        shutil.copy2(os.path.join(os.path.dirname(path), "zefirana-audio.so"), session.dir)
+        session.sound.record()
+        program = session.start(copy)
+        program.answer(program.press_car(), PRAISE)
+        time.sleep(1)
+        check(not sounding(session.sound.heard()), "without the module beside it, the program played a sound")
+        program.quit()
+
+        shutil.copy2(os.path.join(session.dir, "zefirana-audio.so"), os.path.dirname(copy))
+        program = session.start(copy)
+        cues = os.path.join(os.path.dirname(copy), "regione")
+        for _ in range(2):
+            mark = len(session.sound.heard())
+            asked = program.press_car()
+            hear(session, os.path.join(cues, REGIONS[asked][3]), mark, "after the car")
+            mark = len(session.sound.heard())
+            program.answer(asked, PRAISE)
+            hear(session, os.path.join(cues, "esatto.wav"), mark, "after a right answer")
+        program.quit()
+
+
+def replaces_cue(path):
+    """The praise cuts the region's cue short: with region cues of 8 seconds, a right answer
+    given at once is followed by the praise alone, then silence."""
+    with Session(sound=True) as session:
+        copy = install(session, path, lambda cue, good: write(cue, good if cue.endswith("esatto.wav") else tone(8)))
+        session.sound.record()
+        program = session.start(copy)
+        asked = program.press_car()
+        wait_for("the region's cue", lambda: sounding(session.sound.heard()))
+        mark = len(session.sound.heard())
+        program.answer(asked, PRAISE)
+        hear(session, os.path.join(os.path.dirname(copy), "regione", "esatto.wav"), mark, "in place of the region's")
+        program.quit()
+
+
+def stalls(path):
+    """A sound server that stops answering (SIGSTOP) before the first press, between cues and
+    during a cue costs the window nothing, and the sound is back once the server answers again
+    or is started again on the same socket. Esci ends the program at once even then."""
+    cues = os.path.join(os.path.dirname(path), "regione")
+    with Session(sound=True) as session:
+        server = session.sound
+        program = session.start(path)
+        server.record()
+        server.stall()
+        times = []
+        for turn in range(3):  # the first press and later ones, each after the worker was stuck a while
+            begun = time.monotonic()
+            asked = program.press_car()
+            times.append(time.monotonic() - begun)
+            program.answer(asked, PRAISE)
+            time.sleep(2.5)
+        server.resume()
+        mark = len(server.heard())
+        asked = program.press_car()
+        hear(session, os.path.join(cues, REGIONS[asked][3]), mark, "once the server answers again")
+        program.answer(asked, PRAISE)
+
+        server.restart()
+        server.record()
+        asked = program.press_car()
+        hear(session, os.path.join(cues, REGIONS[asked][3]), 0, "once the server was started again")
+        program.answer(asked, PRAISE)
+        # Started again and stalled at once: the next cue waits on a new connection, and the
+        # program ends without waiting for it.
+        server.restart()
+        server.stall()
+        program.press_car()
+        program.press("Esci")
+        program.box("after Esci", GOODBYE)
+        begun = time.monotonic()
+        wait_for("the program to end", lambda: program.process.poll() is not None, 5)
+        ended = time.monotonic() - begun
+        check(program.process.returncode == 0, f"the program ended with status {program.process.returncode}")
+        print(f"stalled server: press to prompt {', '.join(f'{t * 1000:.0f}' for t in times)} ms "
+              f"(press, click and read through AT-SPI); goodbye closed to the end {ended * 1000:.0f} ms")
 
 
 CASES = {"start": start_and_exit,
          "arguments": lambda path: start_and_exit(path, "-platform", "bogus", "--foo", "-style", "x"),
-         "two-copies": two_copies, "full-turn": full_turn, "writes-nothing": writes_nothing, "bad-cues": bad_cues}
+         "two-copies": two_copies, "full-turn": full_turn, "writes-nothing": writes_nothing, "bad-cues": bad_cues,
+         "plays-own-cues": plays_own_cues, "replaces-cue": replaces_cue, "stalls": stalls}
 
 if __name__ == "__main__":
     check(len(sys.argv) >= 3 and sys.argv[2] in CASES, __doc__ + " CASE: " + " ".join(CASES))

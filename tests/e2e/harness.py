@@ -1,11 +1,13 @@
 """Runs the built program on a private X server and plays it like a pupil.
 
-A Session owns an Xvfb, a session bus (which starts the accessibility bus when first asked)
-and a temporary folder serving as HOME and XDG_RUNTIME_DIR. Clicks are real input events
-(xdotool); the window is read through the toolkit's accessibility interface (AT-SPI). Every
-wait is bounded; closing the session ends every process it started, by process group.
+A Session owns an Xvfb, a session bus (which starts the accessibility bus when first asked),
+a temporary folder serving as HOME and XDG_RUNTIME_DIR and, when asked, a sound server of its
+own. Clicks are real input events (xdotool); the window is read through the toolkit's
+accessibility interface (AT-SPI); what the program plays is recorded from the sound server.
+Every wait is bounded; closing the session ends every process it started, by process group.
 """
 
+import array
 import os
 import random
 import re
@@ -15,6 +17,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import wave
 from collections import namedtuple
 
 START = 20.0  # seconds to the mapped window, on a loaded machine
@@ -41,11 +44,12 @@ def check(condition, message):
 
 
 def read_regions():
-    """Region number: (name, prompt, reveal phrase), as the catalogue's unit test expects them."""
+    """Region number: (name, prompt, reveal phrase, cue file), as the catalogue's unit test
+    expects them."""
     with open(os.path.join(os.path.dirname(__file__), "..", "quiz", "tst_catalogue.cpp"), encoding="utf-8") as f:
-        rows = re.findall(r'row\((\d+), "([^"]*)", "([^"]*)", "[^"]*", "([^"]*)"\);', f.read())
+        rows = re.findall(r'row\((\d+), "([^"]*)", "([^"]*)", "regione/([^"]*)", "([^"]*)"\);', f.read())
     check(len(rows) == 20, "the region table of tests/quiz/tst_catalogue.cpp was not found")
-    return {int(n): (name, prompt, reveal.replace("~", "\u00e8")) for n, name, prompt, reveal in rows}
+    return {int(n): (name, prompt, reveal.replace("~", "\u00e8"), cue) for n, name, prompt, cue, reveal in rows}
 
 
 REGIONS = read_regions()
@@ -61,8 +65,8 @@ def wait_for(what, probe, timeout=STEP):
     return value
 
 
-def run(argv):
-    return subprocess.run(argv, capture_output=True, text=True, timeout=STEP)
+def run(argv, env=None):
+    return subprocess.run(argv, capture_output=True, text=True, timeout=STEP, env=env)
 
 
 def click(x, y):
@@ -124,8 +128,115 @@ def node(acc):
                 [node(acc.get_child_at_index(i)) for i in range(acc.get_child_count())])
 
 
+class SoundServer:
+    """A PulseAudio server with a null sink, where a desktop's would be: its socket in the
+    session's XDG_RUNTIME_DIR. It keeps its own files in a folder of its own, never the
+    program's HOME; it can be stalled, resumed, killed and started again on the same socket."""
+    RATE = 16000  # what is recorded: 16-bit mono, like the cues
+
+    def __init__(self, session):
+        self.session, self.home = session, os.path.join(session.dir, "pulse-home")
+        self.socket = os.path.join(session.runtime, "pulse", "native")
+        os.mkdir(self.home, 0o700)
+        self.env = {"PATH": os.environ["PATH"], "HOME": self.home, "XDG_RUNTIME_DIR": session.runtime,
+                    "PULSE_SERVER": "unix:" + self.socket, "LANG": "C.UTF-8"}
+        self.recording = None
+        self.start()
+
+    def start(self):
+        if os.path.exists(self.socket):
+            os.unlink(self.socket)
+        self.process = self.session.spawn(
+            ["pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1", "--log-target=stderr",
+             "-L", "module-null-sink sink_name=zefirana rate=48000", "-L", "module-native-protocol-unix auth-anonymous=1"],
+            env=self.env)
+        wait_for("the sound server", lambda: run(["pactl", "info"], self.env).returncode == 0, START)
+
+    def stall(self):
+        os.kill(self.process.pid, signal.SIGSTOP)
+
+    def resume(self):
+        os.kill(self.process.pid, signal.SIGCONT)
+
+    def restart(self):
+        self.session._stop(self.process)
+        self.session.processes.remove(self.process)
+        self.start()
+
+    def record(self):
+        """Starts recording what the sink plays; heard() returns it."""
+        self.recording = os.path.join(self.session.dir, f"heard-{time.monotonic_ns()}.raw")
+        with open(self.recording, "wb") as out:
+            self.recorder = self.session.spawn(
+                ["parec", "-d", "zefirana.monitor", "--raw", "--format=s16le", f"--rate={self.RATE}", "--channels=1",
+                 "--latency-msec=20"], env=self.env, stdout=out)
+
+    def heard(self):
+        """The samples recorded so far."""
+        with open(self.recording, "rb") as f:
+            return array.array("h", f.read())
+
+
+def cue_samples(path):
+    """The samples of a 16-bit mono cue file."""
+    with wave.open(path) as w:
+        check(w.getsampwidth() == 2 and w.getnchannels() == 1, f"{path} is not 16-bit mono")
+        return array.array("h", w.readframes(w.getnframes())), w.getframerate()
+
+
+def sounding(samples, level=300):
+    """(first, last) index of the samples louder than level, or None for silence."""
+    loud = [i for i, v in enumerate(samples) if abs(v) > level]
+    return (loud[0], loud[-1]) if loud else None
+
+
+LOST = SoundServer.RATE // 10
+
+
+def correlation(heard, body, at, step=1):
+    """The normalised correlation of body with the recording, body's first sample at `at`,
+    leaving out its first tenth of a second: the recording may lack it, as the server mixes a
+    new stream in ahead of what its monitor has already given out."""
+    if at + LOST < 0 or at + len(body) > len(heard):
+        return 0.0
+    pairs = list(zip(heard[at + LOST:at + len(body):step], body[LOST::step]))
+    dot = sum(a * b for a, b in pairs)
+    energy = (sum(a * a for a, _ in pairs) * sum(b * b for _, b in pairs)) ** 0.5
+    return dot / energy if energy else 0.0
+
+
+def envelope(samples, block=64):
+    """Loudness every 4 ms, less its mean."""
+    levels = [sum(map(abs, samples[i:i + block])) for i in range(0, len(samples) - block + 1, block)]
+    mean = sum(levels) / max(len(levels), 1)
+    return [v - mean for v in levels]
+
+
+def find_cue(heard, cue, start=0):
+    """Where the recording from `start` on holds the sounding part of the cue, or None: the
+    best-correlated alignment, if its correlation is above 0.8. The loudness curves find the
+    place to the nearest block, the samples themselves the exact one."""
+    own = sounding(cue)
+    if not own or len(heard) - start < own[1] - own[0]:
+        return None
+    body = cue[own[0]:own[1] + 1]
+    shape, curve = envelope(body), envelope(heard[start:])
+
+    def fits(block):
+        first = max(0, -block)
+        part, model = curve[block + first:block + len(shape)], shape[first:]
+        dot = sum(a * b for a, b in zip(part, model))
+        energy = (sum(a * a for a in part) * sum(b * b for b in model)) ** 0.5
+        return dot / energy if energy else 0.0
+    block = max(range(-LOST // 64, len(curve) - len(shape) + 1), key=fits, default=0)
+    near = start + 64 * block
+    where = max(range(near - 64, near + 65, 2), key=lambda at: correlation(heard, body, at, 2))
+    where = max(range(where - 1, where + 2), key=lambda at: correlation(heard, body, at))
+    return where if correlation(heard, body, where) > 0.8 else None
+
+
 class Session:
-    def __init__(self):
+    def __init__(self, sound=False):
         self.processes = []
         self.dir = tempfile.mkdtemp(prefix="zefirana-e2e-")
         self.home, self.runtime = os.path.join(self.dir, "home"), os.path.join(self.dir, "runtime")
@@ -148,6 +259,7 @@ class Session:
                 return run(["dbus-send", "--session", "--print-reply=literal", "--dest=org.a11y.Bus",
                             "/org/a11y/bus", "org.a11y.Bus.GetAddress"]).stdout.strip()
             os.environ["AT_SPI_BUS_ADDRESS"] = wait_for("the accessibility bus", a11y_bus, START)
+            self.sound = SoundServer(self) if sound else None
         except BaseException:
             self.close()
             raise
@@ -185,9 +297,9 @@ class Session:
         self.processes.append(process)
         return process
 
-    def start(self, path, args=(), wrapper=()):
+    def start(self, path, args=(), wrapper=(), cwd=None):
         """Starts the program (in the session's folder) and waits for its window to be readable."""
-        process = self.spawn([*wrapper, path, *args], quiet=False, cwd=self.dir)
+        process = self.spawn([*wrapper, path, *args], quiet=False, cwd=cwd or self.dir)
         program = Program(process, None if wrapper else process.pid)
         program.wait("the window on the accessibility bus", program.frame, START)
         return program

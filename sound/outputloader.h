@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace sound {
+
+class AudioOutput;
+
+// Makes the platform's audio output, or nothing when there is none; called on the audio
+// worker's thread. programFolder is the folder of the running program.
+std::unique_ptr<AudioOutput> createAudioOutput(const QString &programFolder);
+
+} // namespace sound
