@@ -33,8 +33,9 @@ else
         fail "the package is $(field Package) $(field Version) $(field Architecture)"
     [ -n "$(field Maintainer)" ] && [ -n "$(field Section)" ] || fail "no Maintainer or no Section"
     [ "$(field Description | wc -l)" -gt 1 ] || fail "the Description has no long text"
-    # The dependencies come from dpkg-shlibdeps: versioned Qt libraries and the C library.
-    for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6multimedia6; do
+    # The dependencies come from dpkg-shlibdeps: versioned Qt libraries, the C library and the
+    # sound library the audio module links.
+    for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpulse0; do
         field Depends | tr ',' '\n' | grep -q "^ *$lib (>= [^)]*)$" ||
             fail "Depends lacks a versioned $lib: $(field Depends)"
     done
