@@ -23,6 +23,9 @@ public:
     virtual void setCounters(const QString &right, const QString &wrong) = 0;
     // The car button (Command2): shown between turns, hidden while a region is asked for.
     virtual void setCarVisible(bool visible) = 0;
+    // Timer1: it ticks every 20 ms while a tick could change something on the window, and
+    // sleeps while none could (the counters shown are the game's, and the game goes on).
+    virtual void setTicking(bool ticking) = 0;
     // Starts a spoken cue in the background; relativeName is below the program folder.
     virtual void playCue(QStringView relativeName) = 0;
     // Closes every window and ends the program; saves nothing.

@@ -6,15 +6,6 @@
 
 namespace quiz {
 
-namespace {
-
-std::int16_t raised(std::int16_t counter)
-{
-    return counter < kCounterMax ? static_cast<std::int16_t>(counter + 1) : kCounterMax;
-}
-
-} // namespace
-
 RegionNumber regionFromDraw(float r)
 {
     const float scaled = std::floor(r * 20.0f);
@@ -61,7 +52,7 @@ void Game::risposta(const Hotspot &row)
         // The first right answer of a turn counts; "Esatto" repeated before the next press does not.
         if (turnOpen_) {
             turnOpen_ = false;
-            punti_ = raised(punti_);
+            raise(punti_);
         }
         board_.showMessage(kPraiseText);
         board_.playCue(kPraiseCue);
@@ -70,13 +61,24 @@ void Game::risposta(const Hotspot &row)
     } else {
         board_.showMessage(region(row.region)->reveal);
         // Counted once the box is closed, so the error limit is seen after the pupil read the answer.
-        errori_ = raised(errori_);
+        raise(errori_);
     }
+}
+
+void Game::raise(std::int16_t &counter)
+{
+    if (counter < kCounterMax)
+        ++counter;
+    // Wake the timer: its next tick shows the new count, and ends the game at the error limit.
+    board_.setTicking(true);
 }
 
 void Game::Timer1_Timer()
 {
     board_.setCounters(QString::number(punti_), QString::number(errori_));
+    // The window now shows what the game counts: until a counter changes, no tick could
+    // show or end anything.
+    board_.setTicking(false);
 
     // A tick that arrives while the end message is open finds ending_ set and does nothing more.
     if (errori_ >= kErrorLimit && !ending_) {

@@ -33,7 +33,8 @@ public:
     void Command2_Click();
     // A click on hotspot LabelN (N = 1..41): the pupil's answer.
     void Label_Click(int label);
-    // A tick of the 20 ms timer: refresh the counters and enforce the error limit.
+    // A tick of the 20 ms timer: refresh the counters and enforce the error limit. The timer
+    // then sleeps until a counter changes.
     void Timer1_Timer();
 
     RegionNumber numreg() const { return numreg_; }
@@ -44,6 +45,8 @@ public:
 private:
     void casof();
     void risposta(const Hotspot &row);
+    // One more in a counter (it stops at kCounterMax); the next tick shows it.
+    void raise(std::int16_t &counter);
 
     Board &board_;
     RandomSource &random_;

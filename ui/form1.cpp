@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStyleFactory>
+#include <QStyleHints>
 #include <QTimer>
 
 namespace ui {
@@ -74,6 +75,9 @@ void Form1::prepareApplication()
     if (QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
     fonts::install();
+    // The one text box is a black speck whose cursor nobody can see: it need not blink, and
+    // an idle window need not wake twice a second to blink it.
+    QGuiApplication::styleHints()->setCursorFlashTime(0);
 }
 
 Form1::Form1(std::unique_ptr<quiz::RandomSource> random, QWidget *parent)
@@ -280,14 +284,25 @@ void Form1::setRegionName(QStringView name)
 
 void Form1::setCounters(const QString &right, const QString &wrong)
 {
-    // Called every 20 ms: a counter that has not changed is not touched, so nothing repaints.
+    // Called at every tick: a counter that has not changed is not touched, so nothing repaints.
     if (lblpunti->text() != right)
         lblpunti->setText(right);
     if (lblerrori->text() != wrong)
         lblerrori->setText(wrong);
 }
 
-void Form1::setCarVisible(bool visible) { Command2->setVisible(visible); }
+void Form1::setCarVisible(bool visible)
+{
+    Command2->setVisible(visible);
+}
+
+void Form1::setTicking(bool ticking)
+{
+    if (!ticking)
+        Timer1->stop();
+    else if (!Timer1->isActive())
+        Timer1->start();
+}
 
 void Form1::playCue(QStringView relativeName)
 {

@@ -70,6 +70,7 @@ private:
     void setRegionName(QStringView name) override;
     void setCounters(const QString &right, const QString &wrong) override;
     void setCarVisible(bool visible) override;
+    void setTicking(bool ticking) override;
     void playCue(QStringView relativeName) override;
     void endProgram() override;
 

@@ -42,6 +42,9 @@ public:
         if (recording)
             log << (visible ? QStringLiteral("car:shown") : QStringLiteral("car:hidden"));
     }
+    // Whether the game wants Timer1 awake; not written down.
+    bool ticking = true;
+    void setTicking(bool on) override { ticking = on; }
     void playCue(QStringView relativeName) override { if (recording) log << QStringLiteral("cue:%1").arg(relativeName); }
     void endProgram() override { if (recording) log << QStringLiteral("end"); }
 

@@ -34,6 +34,8 @@ struct CountingBoard final : Board
         wrong = w;
     }
     void setCarVisible(bool visible) override { carVisible = visible; }
+    bool ticking = true;
+    void setTicking(bool on) override { ticking = on; }
     void playCue(QStringView) override {}
     void endProgram() override { ++ends; }
 };
@@ -117,6 +119,9 @@ void TestSoak::longGameKeepsTheRules()
             const auto &own = labels[std::size_t(asked)];
             click(percent(rightPercent) ? own[pupil() % own.size()] : int(pupil() % kHotspotCount) + 1);
             QCOMPARE(board.carVisible, !turnOpen);
+            // The timer sleeps only while no tick could show or end anything.
+            QVERIFY(board.ticking || (board.right == QString::number(punti) && board.wrong == QString::number(errori)
+                                      && (errori < kErrorLimit || board.ends == 1)));
             if (percent(50))
                 game.Timer1_Timer();
         }

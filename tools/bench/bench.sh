@@ -14,8 +14,9 @@
 # Method: tools/bench/xprobe.c starts each program and watches the X server's own events:
 # the MapNotify of the new top-level window (no window manager, so no polling and no delay),
 # the DAMAGE reports of every drawing, XTEST for the click on the car button, /proc for CPU
-# time and peak memory (see xprobe.c for each figure). Each round runs the game and the bare window one after the other (the
-# order alternates); a first round warms the file cache and is not counted; the table shows
+# time, wake-ups (voluntary context switches) and peak memory (see xprobe.c for each
+# figure). Each round runs the game and the bare window one after the other (the order
+# alternates); a first round warms the file cache and is not counted; the table shows
 # medians. Exit status 1 when a budget is missed.
 set -eu
 
@@ -170,6 +171,7 @@ awk -v gm="$(median game map_ms)" -v bm="$(median bare map_ms)" \
     -v gd="$(median game drawn_ms)" -v bd="$(median bare drawn_ms)" \
     -v gh="$(median game hwm_kib)" -v bh="$(median bare hwm_kib)" \
     -v gc="$(median game idle_cpu_pct)" -v bc="$(median bare idle_cpu_pct)" \
+    -v gw="$(median game idle_wakeups)" -v bw="$(median bare idle_wakeups)" \
     -v gi="$(median game idle_damage)" -v bi="$(median bare idle_damage)" \
     -v gx="$(median game box_map_ms)" -v bx="$(median bare box_map_ms)" \
     -v gy="$(median game box_drawn_ms)" -v by="$(median bare box_drawn_ms)" 'BEGIN {
@@ -177,16 +179,21 @@ awk -v gm="$(median game map_ms)" -v bm="$(median bare map_ms)" \
   missed = 0
   verdict_start = (gm <= 1.5 * bm) ? "ok" : "MISSED"
   verdict_mem = (gh < 60 * 1024) ? "ok" : "MISSED"
-  verdict_cpu = (gc < 1) ? "ok" : "MISSED"
+  # CPU time is counted in ticks of 10 ms: 0.1 % over 10 s is one tick.
+  verdict_cpu = (gc <= bc + 0.1) ? "ok" : "MISSED"
+  # A stray wake-up or two (a thread of the toolkit) is noise, not a timer.
+  verdict_wake = (gw <= bw + 2) ? "ok" : "MISSED"
   verdict_box = (gy >= 0 && gy < 50) ? "ok" : "MISSED"
   printf "%-34s %7.1f ms %7.1f ms %10.2f   <= 1.5x bare: %s\n", "launch -> window mapped", bm, gm, gm / bm, verdict_start
   printf "%-34s %7.1f ms %7.1f ms %10.2f\n", "launch -> window drawn", bd, gd, gd / bd
   printf "%-34s %6.1f MiB %6.1f MiB %10.2f   < 60 MiB: %s\n", "peak memory (VmHWM)", bh / 1024, gh / 1024, gh / bh, verdict_mem
-  printf "%-34s %8.2f %% %8.2f %% %10s   < 1%% of a core: %s\n", "idle CPU over 10 s", bc, gc, "", verdict_cpu
+  printf "%-34s %8.2f %% %8.2f %% %10s   no more than bare: %s\n", "idle CPU over 10 s", bc, gc, "", verdict_cpu
+  printf "%-34s %10d %10d %10s   no more than bare: %s\n", "wake-ups while idle, 10 s", bw, gw, "", verdict_wake
   printf "%-34s %10d %10d\n", "drawings while idle (DAMAGE)", bi, gi
   printf "%-34s %7.1f ms %7.1f ms %10.2f\n", "click -> message box mapped", bx, gx, gx / bx
   printf "%-34s %7.1f ms %7.1f ms %10.2f   < 50 ms: %s\n", "click -> message box drawn", by, gy, gy / by, verdict_box
-  missed = (verdict_start != "ok") + (verdict_mem != "ok") + (verdict_cpu != "ok") + (verdict_box != "ok")
+  missed = (verdict_start != "ok") + (verdict_mem != "ok") + (verdict_cpu != "ok") + (verdict_wake != "ok") \
+    + (verdict_box != "ok")
   if (missed) { printf "%d budget(s) missed\n", missed; exit 1 }
   print "Every budget met"
 }'

@@ -13,6 +13,8 @@
  *   drawn_ms      launch to the last drawing into that window before 150 ms of quiet
  *   idle_cpu_pct  user+system CPU of the whole process (all threads) over --idle seconds,
  *                 taken after --settle seconds, in percent of one core
+ *   idle_wakeups  voluntary context switches of all the process's threads over that idle
+ *                 time: each is a thread that went to sleep, so each counts one wake-up
  *   idle_damage   drawing reports on any of the program's windows during that idle time
  *   box_map_ms    XTest press+release at (X, Y) of the window (a negative Y counts from the
  *                 window's bottom edge) to the MapNotify of the next top-level window
@@ -29,6 +31,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 
+#include <dirent.h>
 #include <errno.h>
 #include <signal.h>
 #include <stdio.h>
@@ -161,10 +164,10 @@ static long cpuTicks(pid_t pid)
     return (long)(utime + stime);
 }
 
-static long statusKib(pid_t pid, const char *key)
+/* A number of a /proc status file ("/proc/<pid>/status" or a thread's), -1 if missing. */
+static long statusValue(const char *path, const char *key)
 {
-    char path[64], line[256];
-    snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+    char line[256];
     FILE *f = fopen(path, "r");
     long value = -1;
     if (!f)
@@ -175,6 +178,34 @@ static long statusKib(pid_t pid, const char *key)
             value = strtol(line + len + 1, NULL, 10);
     fclose(f);
     return value;
+}
+
+static long statusKib(pid_t pid, const char *key)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+    return statusValue(path, key);
+}
+
+/* Voluntary context switches summed over the threads of the process. */
+static long voluntarySwitches(pid_t pid)
+{
+    char path[300];
+    snprintf(path, sizeof path, "/proc/%d/task", (int)pid);
+    DIR *tasks = opendir(path);
+    if (!tasks)
+        fail("cannot read /proc/<pid>/task");
+    long sum = 0;
+    for (struct dirent *task; (task = readdir(tasks));) {
+        if (task->d_name[0] == '.')
+            continue;
+        snprintf(path, sizeof path, "/proc/%d/task/%s/status", (int)pid, task->d_name);
+        const long n = statusValue(path, "voluntary_ctxt_switches");
+        if (n > 0)
+            sum += n;
+    }
+    closedir(tasks);
+    return sum;
 }
 
 int main(int argc, char **argv)
@@ -233,6 +264,7 @@ int main(int argc, char **argv)
     while (nextEvent(&ev, settleEnd - nowMs()))
         watch(&ev);
     const long ticksBefore = cpuTicks(child);
+    const long switchesBefore = voluntarySwitches(child);
     const double idleStart = nowMs();
     const double idleEnd = idleStart + idle * 1e3;
     int idleDamage = 0;
@@ -242,6 +274,7 @@ int main(int argc, char **argv)
             ++idleDamage;
     }
     const long ticksAfter = cpuTicks(child);
+    const long idleWakeups = voluntarySwitches(child) - switchesBefore;
     const double idleMs = nowMs() - idleStart;
     const double idlePct = (double)(ticksAfter - ticksBefore) * 1e3 / (double)sysconf(_SC_CLK_TCK) / idleMs * 100.0;
 
@@ -282,9 +315,9 @@ int main(int argc, char **argv)
     }
     child = 0;
 
-    printf("map_ms=%.1f drawn_ms=%.1f idle_cpu_pct=%.3f idle_damage=%d box_map_ms=%.1f box_drawn_ms=%.1f "
+    printf("map_ms=%.1f drawn_ms=%.1f idle_cpu_pct=%.3f idle_wakeups=%ld idle_damage=%d box_map_ms=%.1f box_drawn_ms=%.1f "
            "hwm_kib=%ld maxrss_kib=%ld\n",
-           mapped - launched, drawn < 0 ? -1.0 : drawn - launched, idlePct, idleDamage, boxMap, boxDrawn, hwm,
+           mapped - launched, drawn < 0 ? -1.0 : drawn - launched, idlePct, idleWakeups, idleDamage, boxMap, boxDrawn, hwm,
            usage.ru_maxrss);
     XCloseDisplay(dpy);
     return 0;
