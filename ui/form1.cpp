@@ -234,6 +234,9 @@ void Form1::arrangeStackingAndTabOrder()
     QWidget::setTabOrder(Picture1, Picture2);
     QWidget::setTabOrder(Picture2, Command2);
     QWidget::setTabOrder(Command2, Command3);
+    // The first focus is the tab order's first, not the first control created: a stray
+    // Return then presses the car, and a stray Space types into the speck.
+    Text1->setFocus();
 }
 
 void Form1::Command2_Click() { game_.Command2_Click(); }
@@ -293,6 +296,10 @@ void Form1::setCounters(const QString &right, const QString &wrong)
 
 void Form1::setCarVisible(bool visible)
 {
+    // A hidden button hands the focus on to the next in the chain, "Esci", where the next
+    // Return or Space would end the game. The focus goes back to the map instead.
+    if (!visible && focusWidget() == Command2)
+        Picture2->setFocus();
     Command2->setVisible(visible);
 }
 
