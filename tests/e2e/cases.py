@@ -7,11 +7,13 @@ import os
 import re
 import shutil
 import struct
+import subprocess
 import sys
+import tempfile
 import time
 
-from harness import CLIENT, FRESH, GOODBYE, PRAISE, REGIONS, STEP, Session, check, cue_samples, find_cue, main, run, sounding, \
-    wait_for
+from harness import CLIENT, FRESH, GOODBYE, PRAISE, REGIONS, STEP, FocusWatch, Session, check, cue_samples, find_cue, \
+    main, run, sounding, wait_for
 
 
 def check_start(program):
@@ -71,6 +73,52 @@ def full_turn(path):
         program = session.start(path)
         play_turn(program)
         program.quit()
+
+
+def keyboard(path):
+    """Real keys with the focus where the program leaves it: no stray key ends the game, and
+    Qt's own texts are Italian."""
+    with Session() as session:
+        program = session.start(path)
+        program.wait_state("right after start", **FRESH)
+        focus = FocusWatch()
+        # Text1 has the first focus: Space and Esc do nothing, the Menu key opens its menu.
+        program.keys("space", "Escape", "Menu", "Down")
+        menu = focus.wait("the text box's menu", "menu item")[1].get_parent()
+        items = [menu.get_child_at_index(i).get_name().split("\t")[0] for i in range(menu.get_child_count())]
+        check([i for i in items if i] == ["Annulla", "Rifai", "Taglia", "Copia", "Incolla", "Elimina",
+                                          "Seleziona tutto"], f"the text box's menu offers {items}")
+        program.keys("Escape")
+        # Return presses the car (the box would be the goodbye if a key had pressed Esci).
+        asked = program.press_car("Return")
+        program.answer(asked, PRAISE)
+        # Clicked, the car hides: Return, Space and Esc on the map start and end nothing.
+        asked = program.press_car()
+        program.keys("Return", "space", "Escape")
+        program.answer(asked, PRAISE)
+        program.wait_state("after the keys on the map", lblreg="", car=True, lblpunti="2", lblerrori="0")
+        program.press_car("Return")  # the car is back: Return presses it
+        # Tab from the map, the car hidden, reaches Esci, and Return presses it.
+        focus.forget()
+        program.keys("Tab")
+        check(focus.wait("the focus after Tab", "push button")[0] == "Esci", "Tab did not reach Esci")
+        program.quit("Return")
+
+
+def no_display(path, kind):
+    """Without a screen to open the window on, one line on standard error says what is missing
+    and what to do, and the program ends with status 1: no abort, no core dump."""
+    free = next(n for n in range(31000, 32000) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+    env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C.UTF-8",
+           **{"unset": {}, "dead": {"DISPLAY": f":{free}"}, "bogus": {"QT_QPA_PLATFORM": "bogus"}}[kind],
+           **{k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")}}
+    with tempfile.TemporaryDirectory() as folder:
+        result = subprocess.run([path], env={**env, "HOME": folder, "XDG_RUNTIME_DIR": folder}, cwd=folder,
+                                capture_output=True, text=True, timeout=STEP)
+        check(result.returncode == 1 and os.listdir(folder) == [], f"status {result.returncode}, "
+              f"files left {os.listdir(folder)}")
+    check(re.fullmatch(r"Zefirana: nessuno schermo [^\n]*\. Avvia Zefirana da una sessione grafica del desktop\.\n",
+                       result.stderr) and not result.stdout, f"it said {result.stdout!r} {result.stderr!r}")
 
 
 TRACED = "open,openat,openat2,creat,rename,renameat,renameat2,unlink,unlinkat,mkdir,mkdirat,rmdir," \
@@ -293,7 +341,8 @@ def stalls(path):
 
 CASES = {"start": start_and_exit,
          "arguments": lambda path: start_and_exit(path, "-platform", "bogus", "--foo", "-style", "x"),
-         "two-copies": two_copies, "full-turn": full_turn, "writes-nothing": writes_nothing, "bad-cues": bad_cues,
+         "two-copies": two_copies, "full-turn": full_turn, "keyboard": keyboard, "no-display": no_display,
+         "writes-nothing": writes_nothing, "bad-cues": bad_cues,
          "plays-own-cues": plays_own_cues, "replaces-cue": replaces_cue, "stalls": stalls}
 
 if __name__ == "__main__":

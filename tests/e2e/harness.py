@@ -2,9 +2,10 @@
 
 A Session owns an Xvfb, a session bus (which starts the accessibility bus when first asked),
 a temporary folder serving as HOME and XDG_RUNTIME_DIR and, when asked, a sound server of its
-own. Clicks are real input events (xdotool); the window is read through the toolkit's
-accessibility interface (AT-SPI); what the program plays is recorded from the sound server.
-Every wait is bounded; closing the session ends every process it started, by process group.
+own. Clicks and keys are real input events (xdotool); the window is read through the
+toolkit's accessibility interface (AT-SPI); what the program plays is recorded from the sound
+server. Every wait is bounded; closing the session ends every process it started, by process
+group.
 """
 
 import array
@@ -73,6 +74,38 @@ def click(x, y):
     """A real left click; the pointer then rests off every window, so no tooltip opens."""
     check(run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1",
                "mousemove", "--sync", "1395", "895"]).returncode == 0, "xdotool could not click")
+
+
+class FocusWatch:
+    """Writes down, as (role, name, object), what takes the keyboard focus (a menu that pops up
+    is not among a program's top-level objects, but its items take the focus)."""
+
+    def __init__(self):
+        Atspi, GLib = atspi()
+        self.seen, self.context = [], GLib.MainContext.default()
+        self.listener = Atspi.EventListener.new(self._seen)
+        self.listener.register("focus:")
+
+    def _seen(self, event):
+        try:
+            self.seen.append((event.source.get_role_name(), event.source.get_name(), event.source))
+        except Exception:  # gone already
+            pass
+
+    def _pump(self):
+        while self.context.iteration(False):
+            pass
+
+    def forget(self):
+        self._pump()
+        self.seen.clear()
+
+    def wait(self, what, role):
+        """The first object of the role that took the focus since forget(): (name, object)."""
+        def probe():
+            self._pump()
+            return next(((name, source) for r, name, source in self.seen if r == role), None)
+        return wait_for(what, probe)
 
 
 def centre(extents):
@@ -436,9 +469,17 @@ class Program:
         click(*centre(ok.extents))
         return texts[0]
 
-    def press_car(self):
-        """Starts a turn; returns the region the prompt asks for."""
-        self.press("Cliccami")
+    def keys(self, *names):
+        """Real key presses. The main window first gets the X server's input focus, as a window
+        manager gives it to a new window and again when a box closes; which control takes the
+        keys is the program's own choice."""
+        wid = self.window()[0]
+        check(run(["xdotool", "windowfocus", "--sync", wid, "key", "--delay", "50", *names]).returncode == 0,
+              "xdotool could not type")
+
+    def press_car(self, key=None):
+        """Starts a turn, by a click on the car or by a key; returns the region asked for."""
+        self.keys(key) if key else self.press("Cliccami")
         prompt = self.box("after the car button")
         asked = [n for n, row in REGIONS.items() if row[1] == prompt]
         check(asked, f"the prompt {prompt!r} asks for no region")
@@ -450,9 +491,9 @@ class Program:
         click(client.extents[0] + POINT[region][0], client.extents[1] + POINT[region][1])
         self.box(f"after a click on region {region}", expected)
 
-    def quit(self):
-        """Esci, the goodbye box, and the program ends with status 0."""
-        self.press("Esci")
+    def quit(self, key=None):
+        """Esci (clicked, or by a key), the goodbye box, and the program ends with status 0."""
+        self.keys(key) if key else self.press("Esci")
         self.box("after Esci", GOODBYE)
         wait_for("the program to end", lambda: self.process.poll() is not None)
         check(self.process.returncode == 0, f"the program ended with status {self.process.returncode}")
