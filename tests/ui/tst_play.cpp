@@ -4,7 +4,6 @@
 #include "support/messageboxes.h"
 #include "support/scriptedrandom.h"
 #include "ui/form1.h"
-#include "ui/hotspotlayout.h"
 
 #include <QLabel>
 #include <QSignalSpy>
@@ -20,6 +19,21 @@ QString reveal(int region) { return "Zefirana|" + quiz::region(region)->reveal.t
 QString prompt(int region) { return "Zefirana|" + quiz::region(region)->prompt.toString() + "|none"; }
 const QString kEsatto = "Zefirana|Esatto|none";
 
+// The hotspots Label1..Label41 as designed: region, then Left, Top, Width, Height in twips.
+constexpr int kDesign[41][5] = {
+    {1, 2520, 2040, 735, 375}, {1, 3240, 2160, 495, 375}, {2, 2640, 2760, 855, 735}, {2, 2880, 2640, 495, 615},
+    {3, 2160, 1320, 735, 615}, {3, 2280, 1080, 615, 495}, {4, 3000, 840, 255, 615}, {4, 3240, 720, 255, 615},
+    {5, 3600, 1200, 255, 495}, {5, 3240, 1440, 495, 495}, {6, 3960, 960, 135, 375}, {6, 4080, 960, 255, 495},
+    {7, 1680, 1200, 255, 1095}, {7, 1200, 1800, 495, 615}, {8, 1440, 2520, 375, 375}, {8, 1800, 2400, 735, 255},
+    {8, 1920, 2280, 495, 135}, {9, 3720, 3000, 255, 495}, {9, 3840, 3360, 255, 255}, {10, 4080, 2760, 255, 495},
+    {10, 4200, 3000, 375, 375}, {11, 3480, 3720, 615, 375}, {11, 3960, 3960, 375, 495}, {12, 4320, 3480, 375, 255},
+    {12, 4320, 3720, 615, 255}, {13, 4680, 4080, 495, 255}, {13, 5040, 3840, 255, 255}, {14, 4800, 4440, 495, 495},
+    {14, 5160, 4680, 255, 495}, {15, 5280, 4080, 375, 375}, {15, 5760, 4320, 495, 375}, {15, 6240, 4680, 735, 375},
+    {16, 5640, 4680, 135, 375}, {16, 5760, 4800, 375, 255}, {17, 5760, 5280, 255, 615}, {17, 5760, 6000, 375, 495},
+    {17, 6000, 5520, 375, 375}, {18, 4080, 6480, 1335, 375}, {18, 4560, 6840, 975, 495}, {19, 1320, 4560, 615, 1335},
+    {20, 1080, 1200, 615, 375},
+};
+
 } // namespace
 
 class TestPlay : public QObject
@@ -31,10 +45,10 @@ private slots:
     void init();
     void cleanup();
 
-    void overlapsAnswerForTheUpperHotspot_data();
-    void overlapsAnswerForTheUpperHotspot();
-    void everyHotspotCentreAnswersForItsRegion_data();
-    void everyHotspotCentreAnswersForItsRegion();
+    void whatAClickAnswers_data();
+    void whatAClickAnswers();
+    void everyHotspotAsDesigned_data();
+    void everyHotspotAsDesigned();
     void theCarButtonCoversTheMap();
     void mapTakesNoClickWhileABoxIsOpen();
     void clickBeforeTheFirstPressCountsAnError();
@@ -83,28 +97,44 @@ void TestPlay::clickWidget(const char *name)
     QTest::mouseClick(window_->windowHandle(), Qt::LeftButton, {}, w->mapTo(window_, w->rect().center()));
 }
 
-void TestPlay::overlapsAnswerForTheUpperHotspot_data()
+void TestPlay::whatAClickAnswers_data()
 {
-    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<QPoint>("press"); // map pixels
+    QTest::addColumn<QPoint>("release");
+    QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<int>("region"); // 0: no answer at all
-    QTest::newRow("Valle d'Aosta over Piemonte") << QPoint(112, 90) << 20;
-    QTest::newRow("Puglia over Campania") << QPoint(352, 296) << 15;
-    QTest::newRow("Puglia over Molise") << QPoint(352, 272) << 15;
-    QTest::newRow("Liguria over Emilia Romagna") << QPoint(168, 160) << 8;
-    QTest::newRow("Liguria over Piemonte") << QPoint(128, 152) << 8;
-    QTest::newRow("Veneto over Trentino") << QPoint(216, 96) << 5;
-    QTest::newRow("Basilicata over Puglia") << QPoint(384, 312) << 16;
-    QTest::newRow("Abruzzo over Lazio") << QPoint(288, 264) << 12;
-    QTest::newRow("the sea west of the mainland") << QPoint(100, 250) << 0;
-    QTest::newRow("between Sicily's hotspots and Calabria") << QPoint(370, 440) << 0;
+    const auto click = [](const char *name, QPoint p, int region) {
+        QTest::newRow(name) << p << p << Qt::LeftButton << region;
+    };
+    click("Valle d'Aosta over Piemonte", QPoint(112, 90), 20);
+    click("Puglia over Campania", QPoint(352, 296), 15);
+    click("Puglia over Molise", QPoint(352, 272), 15);
+    click("Liguria over Emilia Romagna", QPoint(168, 160), 8);
+    click("Liguria over Piemonte", QPoint(128, 152), 8);
+    click("Veneto over Trentino", QPoint(216, 96), 5);
+    click("Basilicata over Puglia", QPoint(384, 312), 16);
+    click("Abruzzo over Lazio", QPoint(288, 264), 12);
+    click("the sea west of the mainland", QPoint(100, 250), 0);
+    click("between Sicily's hotspots and Calabria", QPoint(370, 440), 0);
+    const QPoint toscana(200, 200);
+    QTest::newRow("right button") << toscana << toscana << Qt::RightButton << 0;
+    QTest::newRow("middle button") << toscana << toscana << Qt::MiddleButton << 0;
+    QTest::newRow("released on another hotspot") << toscana << QPoint(100, 340) << Qt::LeftButton << 0;
+    QTest::newRow("released on the sea") << toscana << QPoint(100, 250) << Qt::LeftButton << 0;
+    QTest::newRow("pressed on the sea") << QPoint(100, 250) << toscana << Qt::LeftButton << 0;
 }
 
-void TestPlay::overlapsAnswerForTheUpperHotspot()
+void TestPlay::whatAClickAnswers()
 {
     // Before the first press every hotspot is a wrong answer that names its own region.
-    QFETCH(QPoint, pixel);
+    QFETCH(QPoint, press);
+    QFETCH(QPoint, release);
+    QFETCH(Qt::MouseButton, button);
     QFETCH(int, region);
-    clickMap(pixel);
+    QWidget *map = window_->findChild<QWidget *>("Picture2");
+    QTest::mousePress(window_->windowHandle(), button, {}, map->mapTo(window_, press));
+    QTest::mouseMove(window_->windowHandle(), map->mapTo(window_, release));
+    QTest::mouseRelease(window_->windowHandle(), button, {}, map->mapTo(window_, release));
     if (region == 0) {
         QTest::qWait(30);
         QVERIFY(boxes_->seen.isEmpty());
@@ -115,24 +145,31 @@ void TestPlay::overlapsAnswerForTheUpperHotspot()
     }
 }
 
-void TestPlay::everyHotspotCentreAnswersForItsRegion_data()
+void TestPlay::everyHotspotAsDesigned_data()
 {
     QTest::addColumn<int>("label");
     for (int label = 1; label <= 41; ++label)
         QTest::addRow("Label%d", label) << label;
 }
 
-void TestPlay::everyHotspotCentreAnswersForItsRegion()
+void TestPlay::everyHotspotAsDesigned()
 {
+    // In its rectangle, over the very map pixels of the design, it answers for its region.
     QFETCH(int, label);
-    const int region = quiz::hotspot(label)->region;
-    const ui::TwipsRect r = ui::kHotspotRects[static_cast<std::size_t>(label - 1)];
-    const QPoint centre((r.left + r.width / 2) / 15, (r.top + r.height / 2) / 15);
+    const int *design = kDesign[label - 1];
+    const QRect pixels(design[1] / 15, design[2] / 15, design[3] / 15, design[4] / 15);
+    QWidget *map = window_->findChild<QWidget *>("Picture2");
+    QWidget *hotspot = map->findChild<QWidget *>(QStringLiteral("Label%1").arg(label));
+    QVERIFY(hotspot);
+    QCOMPARE(hotspot->geometry(), pixels);
+    const QImage shown = map->grab(pixels).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture = QImage(":/pictures/map.jpg").copy(pixels).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, picture);
 
-    random_->values = {drawFor(region)};
+    random_->values = {drawFor(design[0])};
     clickWidget("Command2");
-    QCOMPARE(boxes_->take(), QStringList{prompt(region)});
-    clickMap(centre);
+    QCOMPARE(boxes_->take(), QStringList{prompt(design[0])});
+    clickMap(pixels.center());
     QCOMPARE(boxes_->take(), QStringList{kEsatto});
 }
 
