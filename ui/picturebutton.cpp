@@ -1,7 +1,8 @@
 #include "picturebutton.h"
 
 #include <QPainter>
-#include <QStyleOptionButton>
+#include <QStyleOptionFocusRect>
+#include <qdrawutil.h>
 
 namespace ui {
 
@@ -40,12 +41,11 @@ QFont PictureButton::captionFont(const QRect &space) const
 
 void PictureButton::paintEvent(QPaintEvent *)
 {
+    // The face flat in the button's own colour inside a plain raised border, two pixels
+    // wide: the style's bevel would lighten the face with a gradient.
     QPainter painter(this);
-    QStyleOptionButton option;
-    initStyleOption(&option);
-    option.text.clear();
-    option.icon = QIcon();
-    style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, this);
+    const QBrush face = palette().brush(QPalette::Button);
+    qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
 
     const QRect inner = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
     const QRect pictureRect(inner.left() + (inner.width() - kPictureSize) / 2, inner.top(), kPictureSize, kPictureSize);
