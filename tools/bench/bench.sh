@@ -72,9 +72,10 @@ cc -O2 -Wall -o "$work/xprobe" "$here/xprobe.c" -lX11 -lXtst -lXdamage
 game=$work/game/app/Zefirana
 bare=$work/bare/bare
 
-# One X server for the whole run, on a free display number.
+# One X server for the whole run, on a free display number. -noreset: it would otherwise
+# reset, refusing connections, whenever its last client leaves (between two programs).
 rm -f "$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>>"$log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>>"$log" &
 xvfb=$!
 pid=
 cleanup() {
