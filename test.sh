@@ -3,6 +3,7 @@
 #   1. build/       the normal build and every CTest test
 #   2. build-asan/  the same build and tests with AddressSanitizer and UndefinedBehaviorSanitizer
 #   3. build-fuzz/  the WAV reader's libFuzzer target (clang), 60 seconds from its seed corpus
+# and, at the end, how many lines of code the tests have against the rest (tools/metrics/).
 # Every stage runs even when an earlier one failed; the command fails when any stage failed.
 set -u
 cd "$(dirname "$0")"
@@ -94,6 +95,8 @@ stage_done "$title" "$status" "$start"
 seconds=$(($(date +%s) - begun))
 echo "=== Summary ($((seconds / 60))m$(printf '%02d' $((seconds % 60)))s in all)"
 printf '%s' "$summary"
+echo "=== Size of the tests against the rest of the code"
+python3 tools/metrics/count-lines.py
 if [ "$failed" -ne 0 ]; then
   echo "=== Some stages FAILED"
   exit 1
