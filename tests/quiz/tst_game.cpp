@@ -1,6 +1,6 @@
-// The game through a board that writes down what it was asked: the texts of every region,
-// the hotspot table, the turns (each a script of presses, clicks and ticks with what the
-// board must show), the draw, and the real generator's fairness.
+// The game through a board that writes down what it was asked: the turns (each a script of
+// presses, clicks and ticks with what the board must show), the draw, and the real generator's
+// fairness.
 #include "fakeboard.h"
 #include "quiz/game.h"
 
@@ -25,69 +25,12 @@ class TestGame : public QObject
     Q_OBJECT
 
 private slots:
-    void catalogue_data();
-    void catalogue();
-    void hotspotTable();
     void turns_data();
     void turns();
     void draw_data();
     void draw();
     void realDrawIsFairAndDiffersBetweenRuns();
 };
-
-void TestGame::catalogue_data()
-{
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QStringList>("texts"); // name, prompt, cue, reveal: as the pupil must see and hear them
-    int number = 0;
-    const auto row = [&](const char *name, const char *prompt, const char *cue, const char *reveal) {
-        QTest::newRow(name) << ++number
-                            << QStringList{text(name), text(prompt), text("regione/") + cue + ".wav", text(reveal)};
-    };
-    row("Emilia Romagna", "Clicca sull'Emilia Romagna", "emilia", "Questa ~ l'Emilia Romagna");
-    row("Toscana", "Clicca sulla Toscana", "toscana", "Questa ~ la Toscana");
-    row("Lombardia", "Clicca sulla Lombardia", "lombardia", "Questa ~ la Lombardia");
-    row("Trentino Alto Adige", "Clicca sul Trentino Alto Adige", "trentino", "Questo ~ il Trentino Alto Adige");
-    row("Veneto", "Clicca sul Veneto", "veneto", "Questo ~ il Veneto");
-    row("Friuli Venezia Giulia", "Clicca sul Friuli Venezia Giulia", "friuli", "Questo ~ il Friuli Venezia Giulia");
-    row("Piemonte", "Clicca sul Piemonte", "piemonte", "Questo ~ il Piemonte");
-    row("Liguria", "Clicca sulla Liguria", "liguria", "Questa ~ la Liguria");
-    row("Umbria", "Clicca sull'Umbria", "umbria", "Questa ~ l'Umbria");
-    row("Marche", "Clicca sulle Marche", "marche", "Queste sono le Marche");
-    row("Lazio", "Clicca sul Lazio", "lazio", "Questo ~ il Lazio");
-    row("Abruzzo", "Clicca sull'Abruzzo", "abruzzo", "Questo ~ l'Abruzzo");
-    row("Molise", "Clicca sul Molise", "molise", "Questo ~ il Molise");
-    row("Campania", "Clicca sulla Campania", "campania", "Questa ~ la Campania");
-    row("Puglia", "Clicca sulla Puglia", "puglia", "Questa ~ la Puglia");
-    row("Basilicata", "Clicca sulla Basilicata", "basilicata", "Questa ~ la Basilicata");
-    row("Calabria", "Clicca sulla Calabria", "calabria", "Questa ~ la Calabria");
-    row("Sicilia", "Clicca sulla Sicilia", "sicilia", "Questa ~ la Sicilia");
-    row("Sardegna", "Clicca sulla Sardegna", "sardegna", "Questa ~ la Sardegna");
-    row("Valle d'Aosta", "Clicca sulla Valle d'Aosta", "valle", "Questa ~ la Valle d'Aosta");
-}
-
-// Region n is row n of the table; there is no region 0 or 21.
-void TestGame::catalogue()
-{
-    QFETCH(int, number);
-    QFETCH(QStringList, texts);
-    const auto r = region(RegionNumber(number));
-    QCOMPARE(r->number, number);
-    QCOMPARE(QStringList({r->name.toString(), r->prompt.toString(), r->cue.toString(), r->reveal.toString()}), texts);
-    QVERIFY(!region(0) && !region(21));
-}
-
-// The region of every hotspot Label1..Label41, in label order; no label 0 or 42.
-void TestGame::hotspotTable()
-{
-    const int expected[kHotspotCount] = {1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  8,  9,  9,  10, 10,
-                                         11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 15, 16, 16, 17, 17, 17, 18, 18, 19, 20};
-    for (int label = 1; label <= kHotspotCount; ++label) {
-        QCOMPARE(hotspot(label)->label, label);
-        QCOMPARE(hotspot(label)->region, expected[label - 1]);
-    }
-    QVERIFY(!hotspot(0) && !hotspot(42));
-}
 
 void TestGame::turns_data()
 {
