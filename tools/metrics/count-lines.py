@@ -6,7 +6,8 @@
 A line counts when it is not blank and not wholly comment: C, C++ and resource scripts
 without their // and /* */ comments, Python without # lines and docstrings, shell and
 CMake without # lines. Pictures, sounds, fonts, JSON, XML, Markdown, the desktop file and
-licence texts are not code and are not counted. Only the files git tracks are read.
+licence texts are not code and are not counted. Only the files git tracks are read (in a
+tree that is no git checkout, every file but those of build folders).
 
 Prints the lines of tests/ per folder and per language, those of everything else per
 folder and per language, and the ratio of the two.
@@ -135,10 +136,22 @@ def table(title, counts):
     return total
 
 
+def tracked_files(root):
+    """The files git tracks; without git or outside a checkout (an unpacked archive), every
+    file below root but those of hidden folders, build folders and node_modules."""
+    try:
+        return subprocess.run(["git", "-C", str(root), "ls-files", "-z"], check=True,
+                              capture_output=True).stdout.decode().split("\0")
+    except (OSError, subprocess.CalledProcessError):
+        print("(not a git checkout, or no git: every file of the tree is counted)")
+        skipped = lambda part: part.startswith(".") or part.startswith("build") or part == "node_modules"
+        return [str(p.relative_to(root)) for p in sorted(root.rglob("*"))
+                if p.is_file() and not any(skipped(part) for part in p.relative_to(root).parts[:-1])]
+
+
 def main():
     root = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).resolve().parents[2])
-    tracked = subprocess.run(["git", "-C", str(root), "ls-files", "-z"], check=True,
-                             capture_output=True).stdout.decode().split("\0")
+    tracked = tracked_files(root)
     by_folder = {True: defaultdict(int), False: defaultdict(int)}
     by_language = {True: defaultdict(int), False: defaultdict(int)}
     for name in filter(None, tracked):
