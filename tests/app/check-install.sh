@@ -60,14 +60,12 @@ cues="esatto emilia toscana lombardia trentino veneto friuli piemonte liguria um
 diff "$work/expected" "$work/installed" || fail "the installed files or their modes differ (< expected, > installed)"
 link=$(readlink "$root/bin/zefirana")
 [ "$link" = ../lib/zefirana/Zefirana ] || fail "bin/zefirana -> $link, not ../lib/zefirana/Zefirana"
-same() { cmp -s "$src/$1" "$root/$2" || fail "$2 differs from $1"; }
-for c in $cues; do same regione/$c.wav lib/zefirana/regione/$c.wav; done
-same resources/flag.png share/icons/hicolor/32x32/apps/$id.png
-same resources/flag@2x.png share/icons/hicolor/64x64/apps/$id.png
-same resources/zefirana.png share/icons/hicolor/256x256/apps/$id.png
-same packaging/linux/$id.desktop share/applications/$id.desktop
-same packaging/linux/$id.metainfo.xml share/metainfo/$id.metainfo.xml
-same packaging/linux/copyright share/doc/zefirana/copyright
+for pair in $(for c in $cues; do echo regione/$c.wav:lib/zefirana/regione/$c.wav; done) \
+        resources/flag.png:share/icons/hicolor/32x32/apps/$id.png resources/flag@2x.png:share/icons/hicolor/64x64/apps/$id.png \
+        resources/zefirana.png:share/icons/hicolor/256x256/apps/$id.png packaging/linux/$id.desktop:share/applications/$id.desktop \
+        packaging/linux/$id.metainfo.xml:share/metainfo/$id.metainfo.xml packaging/linux/copyright:share/doc/zefirana/copyright; do
+    cmp -s "$src/${pair%%:*}" "$root/${pair#*:}" || fail "${pair#*:} differs from ${pair%%:*}"
+done
 
 QT_QPA_PLATFORM=offscreen "$root/bin/zefirana" >"$work/run.log" 2>&1 &
 pid=$!

@@ -1,21 +1,19 @@
-// The pictures as shipped in resources/: the map of Italy (its file format, its grey ground,
-// every hotspot on its own region), the tricolour flag pixel by pixel (also as a Windows icon),
-// and the small pointer and button pictures.
+// The pictures as shipped in resources/ and compiled into the program: the map of Italy (its
+// grey ground, every hotspot on its own region, the colours a pupil is told about), the
+// tricolour flag pixel by pixel (also as the desktop and Windows icons), and the small pointer
+// and button pictures at both densities.
 
 #include "quiz/hotspots.h"
-#include "quiz/regions.h"
 #include "ui/twips.h"
 
 #include <QFile>
 #include <QImage>
-#include <QtEndian>
+#include <QImageReader>
 #include <QtTest>
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
-QString resourcePath(const QString &name)
+QString sourcePath(const QString &name)
 {
     return qEnvironmentVariable("ZEFIRANA_SOURCE_DIR") + QStringLiteral("/resources/") + name;
 }
@@ -26,11 +24,7 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The program carries the files of resources/ as they are in the source tree.
-bool compiledAsInSource(const QString &name)
-{
-    return readFile(QStringLiteral(":/pictures/") + name) == readFile(resourcePath(name));
-}
+QImage picture(const QString &name) { return QImage(sourcePath(name)).convertToFormat(QImage::Format_ARGB32); }
 
 // The map pixels under a hotspot, at single or double density.
 QRect hotspotPixels(int label, int scale = 1)
@@ -61,30 +55,6 @@ QRgb expectedFlagPixel(int x, int y)
     return border ? qRgb(0, 0, 0) : x <= 10 ? qRgb(0, 128, 0) : x <= 20 ? qRgb(255, 255, 255) : qRgb(255, 0, 0);
 }
 
-// The JFIF header and the frame header of a JPEG file, in words.
-QString describeJpeg(const QByteArray &b)
-{
-    const auto *p = reinterpret_cast<const uchar *>(b.constData());
-    if (b.size() < 20 || !b.startsWith("\xFF\xD8\xFF\xE0") || b.mid(6, 5) != QByteArray("JFIF", 5))
-        return QStringLiteral("no JFIF header first");
-    QString s = QStringLiteral("JFIF %1.%2, units %3, %4x%5; ").arg(p[11]).arg(p[12], 2, 10, QLatin1Char('0'))
-                    .arg(p[13]).arg(qFromBigEndian<quint16>(p + 14)).arg(qFromBigEndian<quint16>(p + 16));
-    for (qsizetype pos = 2; pos + 4 <= b.size() && p[pos] == 0xFF;
-         pos += 2 + qFromBigEndian<quint16>(p + pos + 2)) {
-        const int m = p[pos + 1];
-        if (m < 0xC0 || m > 0xCF || m == 0xC4 || m == 0xC8 || m == 0xCC || pos + 10 > b.size()
-            || pos + 10 + 3 * p[pos + 9] > b.size())
-            continue;
-        const uchar *f = p + pos + 4;
-        s += QStringLiteral("SOF%1 %2-bit %3x%4").arg(m - 0xC0).arg(f[0])
-                 .arg(qFromBigEndian<quint16>(f + 3)).arg(qFromBigEndian<quint16>(f + 1));
-        for (int i = 0; i < f[5]; ++i)
-            s += QStringLiteral(" %1x%2").arg(f[7 + 3 * i] >> 4).arg(f[7 + 3 * i] & 15);
-        return s;
-    }
-    return s + QStringLiteral("no frame header");
-}
-
 } // namespace
 
 class TestPictures : public QObject
@@ -97,29 +67,25 @@ class TestPictures : public QObject
 private slots:
     void initTestCase()
     {
-        map = QImage(resourcePath("map.jpg")).convertToFormat(QImage::Format_RGB32);
-        map2x = QImage(resourcePath("map@2x.jpg")).convertToFormat(QImage::Format_RGB32);
-        labels = QImage(resourcePath("map-labels.png"));
+        map = picture("map.jpg");
+        map2x = picture("map@2x.jpg");
+        labels = QImage(sourcePath("map-labels.png"));
         QCOMPARE(labels.format(), QImage::Format_Grayscale8);
-        QCOMPARE(map.size(), labels.size());
-        QCOMPARE(map2x.size(), 2 * labels.size());
+        QCOMPARE(map.size(), QSize(484, 499));
+        QCOMPARE(labels.size(), map.size());
+        QCOMPARE(map2x.size(), 2 * map.size());
     }
 
-    void mapFile_data()
+    // The program carries every picture as it is in the source tree, in the format its name says.
+    void compiledAsInSource()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("header");
-        QTest::newRow("map") << "map.jpg" << "JFIF 1.01, units 1, 300x300; SOF0 8-bit 484x499 2x2 1x1 1x1";
-        QTest::newRow("map@2x") << "map@2x.jpg" << "JFIF 1.01, units 1, 300x300; SOF0 8-bit 968x998 2x2 1x1 1x1";
-    }
-
-    // A baseline JPEG at 300 dots per inch with the colour halved both ways; compiled in as it is.
-    void mapFile()
-    {
-        QFETCH(QString, file);
-        QFETCH(QString, header);
-        QCOMPARE(describeJpeg(readFile(resourcePath(file))), header);
-        QVERIFY2(compiledAsInSource(file), "not compiled in as it is");
+        for (const char *name : {"map", "flag", "winged", "globe", "car", "sphere", "stophand"})
+            for (const char *density : {"", "@2x"}) {
+                const QString file = name + QString::fromLatin1(density) + (name == QByteArray("map") ? ".jpg" : ".png");
+                const QByteArray compiled = readFile(":/pictures/" + file);
+                QVERIFY2(!compiled.isEmpty() && compiled == readFile(sourcePath(file)), qPrintable(file));
+                QCOMPARE(QImageReader(":/pictures/" + file).format(), file.endsWith(".jpg") ? "jpeg" : "png");
+            }
     }
 
     // Plain window grey at both densities, with no land: the heading band, the car button, open sea.
@@ -173,35 +139,24 @@ private slots:
         QVERIFY2(land > 20000 && sea > 100000, qPrintable(QStringLiteral("%1 land, %2 sea").arg(land).arg(sea)));
     }
 
-    void hotspotOnOwnRegion_data()
+    // Each hotspot's centre lies on its own region, more than 3 pixels from any other, and at
+    // least 90% of the land under it is the region's own; every region has at least 100 pixels
+    // under its own hotspots.
+    void hotspotsOnTheirRegions()
     {
-        QTest::addColumn<int>("label");
-        for (const quiz::Hotspot &h : quiz::kHotspots)
-            QTest::newRow(qPrintable(QStringLiteral("Label%1").arg(h.label))) << h.label;
-    }
-
-    // The centre lies on the hotspot's own region, more than 3 pixels from any other, and at
-    // least 90% of the land under the hotspot is the region's own.
-    void hotspotOnOwnRegion()
-    {
-        QFETCH(int, label);
-        const int region = quiz::hotspot(label)->region;
-        const QRect r = hotspotPixels(label);
-        const QPoint c = r.center();
-        for (int dy = -3; dy <= 3; ++dy)
-            for (int dx = -3; dx <= 3; ++dx)
-                QVERIFY2(dx * dx + dy * dy > 9 || this->label(c.x() + dx, c.y() + dy) == region,
-                         qPrintable(QStringLiteral("(%1, %2) is not the region's").arg(c.x() + dx).arg(c.y() + dy)));
-        int land = 0, own = 0;
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x)
-                land += this->label(x, y) != 0, own += this->label(x, y) == region;
-        QVERIFY2(own >= 0.9 * land, qPrintable(QStringLiteral("%1 of %2 land pixels are its own").arg(own).arg(land)));
-    }
-
-    // Every region has at least 100 pixels under its own hotspots.
-    void everyRegionClickable()
-    {
+        for (const quiz::Hotspot &h : quiz::kHotspots) {
+            const QRect r = hotspotPixels(h.label);
+            const QString where = QStringLiteral("Label%1 ").arg(h.label);
+            for (int dy = -3; dy <= 3; ++dy)
+                for (int dx = -3; dx <= 3; ++dx)
+                    QVERIFY2(dx * dx + dy * dy > 9 || label(r.center().x() + dx, r.center().y() + dy) == h.region,
+                             qPrintable(where + "is not centred on its region"));
+            int land = 0, own = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    land += label(x, y) != 0, own += label(x, y) == h.region;
+            QVERIFY2(own >= 0.9 * land, qPrintable(where + QStringLiteral("%1 of %2 land pixels are its own").arg(own).arg(land)));
+        }
         std::array<int, 256> under{};
         for (int y = 0; y < labels.height(); ++y)
             for (int x = 0; x < labels.width(); ++x)
@@ -212,28 +167,22 @@ private slots:
             QVERIFY2(under[region] >= 100, qPrintable(QStringLiteral("region %1: %2").arg(region).arg(under[region])));
     }
 
-    // The colours a pupil is told about: the red of Toscana, the peach of Sardegna.
-    void regionColour_data()
+    // The colours a pupil is told about, at both densities: the red of Toscana, the peach of Sardegna.
+    void regionColours()
     {
-        QTest::addColumn<int>("label");
-        QTest::addColumn<QColor>("low");
-        QTest::addColumn<QColor>("high");
-        QTest::newRow("Label3 Toscana") << 3 << QColor(180, 0, 0) << QColor(255, 90, 90);
-        QTest::newRow("Label4 Toscana") << 4 << QColor(180, 0, 0) << QColor(255, 90, 90);
-        QTest::newRow("Label40 Sardegna") << 40 << QColor(225, 170, 120) << QColor(255, 230, 200);
-    }
-
-    void regionColour()
-    {
-        QFETCH(int, label);
-        QFETCH(QColor, low);
-        QFETCH(QColor, high);
-        for (int scale : {1, 2}) {
-            const QColor c = meanColour(scale == 1 ? map : map2x, hotspotPixels(label, scale).center(), 2 * scale);
-            QVERIFY2(c.red() >= low.red() && c.green() >= low.green() && c.blue() >= low.blue()
-                         && c.red() <= high.red() && c.green() <= high.green() && c.blue() <= high.blue(),
-                     qPrintable(QStringLiteral("scale %1: %2").arg(scale).arg(c.name())));
-        }
+        const auto within = [](QColor c, QColor low, QColor high) {
+            return c.red() >= low.red() && c.green() >= low.green() && c.blue() >= low.blue() && c.red() <= high.red()
+                   && c.green() <= high.green() && c.blue() <= high.blue();
+        };
+        const struct { int label; QColor low, high; } rows[] = {{3, {180, 0, 0}, {255, 90, 90}},
+                                                                {4, {180, 0, 0}, {255, 90, 90}},
+                                                                {40, {225, 170, 120}, {255, 230, 200}}};
+        for (const auto &row : rows)
+            for (int scale : {1, 2}) {
+                const QColor c = meanColour(scale == 1 ? map : map2x, hotspotPixels(row.label, scale).center(), 2 * scale);
+                QVERIFY2(within(c, row.low, row.high), qPrintable(QStringLiteral("Label%1 at scale %2: %3")
+                                                                      .arg(row.label).arg(scale).arg(c.name())));
+            }
     }
 
     void flag_data()
@@ -251,7 +200,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(int, scale);
-        const QImage image = QImage(resourcePath(file)).convertToFormat(QImage::Format_ARGB32);
+        const QImage image = picture(file);
         QCOMPARE(image.size(), QSize(32 * scale, 32 * scale));
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
@@ -262,37 +211,26 @@ private slots:
             }
     }
 
-    void smallPicture_data()
-    {
-        QTest::addColumn<QString>("name");
-        for (const char *name : {"winged", "globe", "car", "sphere", "stophand", "flag"})
-            QTest::newRow(name) << QString::fromLatin1(name);
-    }
-
     // 32 by 32 pixels, and 64 by 64 at double density, partly transparent; the two densities
-    // cover the same pixels; both are compiled in.
-    void smallPicture()
+    // cover the same pixels.
+    void smallPictures()
     {
-        QFETCH(QString, name);
-        const QImage one = QImage(resourcePath(name + ".png")).convertToFormat(QImage::Format_ARGB32);
-        const QImage two = QImage(resourcePath(name + "@2x.png")).convertToFormat(QImage::Format_ARGB32);
-        const QImage half = two.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        QCOMPARE(one.size(), QSize(32, 32));
-        QCOMPARE(two.size(), QSize(64, 64));
-        int transparent = 0, transparent2x = 0, opaque = 0, difference = 0;
-        for (int y = 0; y < 32; ++y)
-            for (int x = 0; x < 32; ++x) {
-                const int alpha = qAlpha(one.pixel(x, y));
-                transparent += alpha == 0;
-                opaque += alpha == 255;
-                transparent2x += qAlpha(half.pixel(x, y)) == 0;
-                difference += std::abs(qAlpha(half.pixel(x, y)) - alpha);
-            }
-        QVERIFY2(transparent >= 32 && transparent2x >= 32 && opaque >= 200,
-                 qPrintable(QStringLiteral("transparent %1 (2x: %2), opaque %3")
-                                .arg(transparent).arg(transparent2x).arg(opaque)));
-        QVERIFY2(difference < 16 * 1024, qPrintable(QStringLiteral("alpha differs by %1").arg(difference / 1024.0)));
-        QVERIFY2(compiledAsInSource(name + ".png") && compiledAsInSource(name + "@2x.png"), "not compiled in as it is");
+        for (const char *name : {"winged", "globe", "car", "sphere", "stophand"}) {
+            const QImage one = picture(name + QStringLiteral(".png")), two = picture(name + QStringLiteral("@2x.png"));
+            QCOMPARE(one.size(), QSize(32, 32));
+            QCOMPARE(two.size(), QSize(64, 64));
+            const QImage half = two.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            int transparent = 0, transparent2x = 0, opaque = 0, difference = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x) {
+                    const int alpha = qAlpha(one.pixel(x, y)), alpha2x = qAlpha(half.pixel(x, y));
+                    transparent += alpha == 0, opaque += alpha == 255, transparent2x += alpha2x == 0;
+                    difference += std::abs(alpha2x - alpha);
+                }
+            QVERIFY2(transparent >= 32 && transparent2x >= 32 && opaque >= 200 && difference < 16 * 1024,
+                     qPrintable(QStringLiteral("%1: transparent %2 (2x: %3), opaque %4, alpha differs by %5").arg(name)
+                                    .arg(transparent).arg(transparent2x).arg(opaque).arg(difference / 1024.0)));
+        }
     }
 };
 

@@ -7,47 +7,41 @@
 
 #include <functional>
 
-// A board that writes down, in order, everything the game asked of it.
-// Entries: "message:<text>", "warning:<title>:<text>", "region:<name>", "counters:<right>/<wrong>",
-// "car:shown" or "car:hidden", "cue:<relative name>", "end".
+// A board that writes down, in order, everything the game asked of it: "message:<text>",
+// "warning:<title>:<text>", "region:<name>", "counters:<right>/<wrong>", "car:shown",
+// "car:hidden", "cue:<relative name>", "end".
 class FakeBoard final : public quiz::Board
 {
 public:
     QStringList log;
-    // Off: nothing is written down (for long runs that only look at the game's counts).
-    bool recording = true;
     // Runs while a message box is "open", before it is closed: lets a test tick the timer there.
     std::function<void(QStringView text)> whileOpen;
 
     void showMessage(QStringView text, Icon icon, QStringView title) override
     {
-        if (!recording)
-            return;
-        if (icon == Icon::Warning)
-            log << QStringLiteral("warning:%1:%2").arg(title, text);
-        else
-            log << (title.isEmpty() ? QStringLiteral("message:%1").arg(text)
-                                    : QStringLiteral("message[%1]:%2").arg(title, text));
+        log << (icon == Icon::Warning ? QStringLiteral("warning:%1:%2").arg(title, text)
+                : title.isEmpty()     ? QStringLiteral("message:%1").arg(text)
+                                      : QStringLiteral("message[%1]:%2").arg(title, text));
         if (whileOpen)
             whileOpen(text);
     }
-    void setRegionName(QStringView name) override { if (recording) log << QStringLiteral("region:%1").arg(name); }
+    void setRegionName(QStringView name) override { log << QStringLiteral("region:%1").arg(name); }
     void setCounters(const QString &right, const QString &wrong) override
     {
-        if (recording)
-            log << QStringLiteral("counters:%1/%2").arg(right, wrong);
+        shown = right + u'/' + wrong;
+        log << QStringLiteral("counters:%1").arg(shown);
     }
-    void setCarVisible(bool visible) override
+    void setCarVisible(bool visible) override { log << (visible ? QStringLiteral("car:shown") : QStringLiteral("car:hidden")); }
+    void playCue(QStringView relativeName) override { log << QStringLiteral("cue:%1").arg(relativeName); }
+    void endProgram() override
     {
-        if (recording)
-            log << (visible ? QStringLiteral("car:shown") : QStringLiteral("car:hidden"));
+        ended = true;
+        log << QStringLiteral("end");
     }
-    // Whether the game wants Timer1 awake; not written down.
-    bool ticking = true;
+    // Whether the game wants Timer1 awake, the counters last shown, whether the program ended:
+    // not written down.
     void setTicking(bool on) override { ticking = on; }
-    void playCue(QStringView relativeName) override { if (recording) log << QStringLiteral("cue:%1").arg(relativeName); }
-    void endProgram() override { if (recording) log << QStringLiteral("end"); }
-
-    // The entries since the last call, and forget them.
-    QStringList take() { return std::exchange(log, {}); }
+    bool ticking = true;
+    QString shown = QStringLiteral("0/0");
+    bool ended = false;
 };
