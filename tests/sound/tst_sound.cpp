@@ -74,16 +74,12 @@ QByteArray wav(const Fmt &f, const QByteArray &samples)
     return riff(chunk("fmt ", fmt(f)) + chunk("data", samples));
 }
 
-// Samples in the host's byte order, as the audio output takes them.
-template<typename T>
-QByteArray native(std::initializer_list<T> v)
-{
-    return QByteArray(reinterpret_cast<const char *>(v.begin()), qsizetype(sizeof(T) * v.size()));
-}
-
-// WAV samples are little-endian, like every host the game runs on.
+// Samples as WAV files hold them: little-endian, like every host the game runs on.
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
-QByteArray pcm16(std::initializer_list<qint16> values) { return native(values); }
+QByteArray pcm16(std::initializer_list<qint16> v)
+{
+    return QByteArray(reinterpret_cast<const char *>(v.begin()), qsizetype(sizeof(qint16) * v.size()));
+}
 
 bool write(const QString &path, const QByteArray &bytes)
 {
@@ -103,24 +99,21 @@ const QByteArray withList =
 // "1 stops", "1 gone". While held, play() waits, as a sound system that does not answer does.
 class Recorder
 {
+    // Runs f under the lock, and wakes the waiters.
+    template <typename F>
+    auto change(F f)
+    {
+        const std::lock_guard lock(mutex_);
+        changed_.notify_all();
+        return f();
+    }
+
 public:
-    void add(const QString &event)
-    {
-        const std::lock_guard lock(mutex_);
-        log_ += event;
-        changed_.notify_all();
-    }
-    int newOutput()
-    {
-        const std::lock_guard lock(mutex_);
-        return ++outputs_;
-    }
-    void hold(bool held)
-    {
-        const std::lock_guard lock(mutex_);
-        held_ = held;
-        changed_.notify_all();
-    }
+    void add(const QString &event) { change([&] { log_ += event; }); }
+    int newOutput() { return change([&] { return ++outputs_; }); }
+    void hold(bool held) { change([&] { held_ = held; }); }
+    void clear() { change([&] { log_.clear(), outputs_ = 0; }); }
+    QStringList log() { return change([&] { return log_; }); }
     void waitWhileHeld()
     {
         std::unique_lock lock(mutex_);
@@ -131,17 +124,6 @@ public:
     {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, std::chrono::seconds(10), [&] { return log_.contains(event); });
-        return log_;
-    }
-    void clear()
-    {
-        const std::lock_guard lock(mutex_);
-        log_.clear();
-        outputs_ = 0;
-    }
-    QStringList log()
-    {
-        const std::lock_guard lock(mutex_);
         return log_;
     }
 
