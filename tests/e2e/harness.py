@@ -18,7 +18,6 @@ import shutil
 import subprocess
 import tempfile
 import time
-import wave
 from collections import namedtuple
 
 START = 20.0  # seconds to the mapped window, on a loaded machine
@@ -96,12 +95,8 @@ class FocusWatch:
         while self.context.iteration(False):
             pass
 
-    def forget(self):
-        self._pump()
-        self.seen.clear()
-
     def wait(self, what, role):
-        """The first object of the role that took the focus since forget(): (name, object)."""
+        """The first object of the role that took the focus: (name, object)."""
         def probe():
             self._pump()
             return next(((name, source) for r, name, source in self.seen if r == role), None)
@@ -210,62 +205,23 @@ class SoundServer:
             return array.array("h", f.read())
 
 
-def cue_samples(path):
-    """The samples of a 16-bit mono cue file."""
-    with wave.open(path) as w:
-        check(w.getsampwidth() == 2 and w.getnchannels() == 1, f"{path} is not 16-bit mono")
-        return array.array("h", w.readframes(w.getnframes())), w.getframerate()
-
-
 def sounding(samples, level=300):
     """(first, last) index of the samples louder than level, or None for silence."""
     loud = [i for i, v in enumerate(samples) if abs(v) > level]
     return (loud[0], loud[-1]) if loud else None
 
 
-LOST = SoundServer.RATE // 10
-
-
-def correlation(heard, body, at, step=1):
-    """The normalised correlation of body with the recording, body's first sample at `at`,
-    leaving out its first tenth of a second: the recording may lack it, as the server mixes a
-    new stream in ahead of what its monitor has already given out."""
-    if at + LOST < 0 or at + len(body) > len(heard):
-        return 0.0
-    pairs = list(zip(heard[at + LOST:at + len(body):step], body[LOST::step]))
-    dot = sum(a * b for a, b in pairs)
-    energy = (sum(a * a for a, _ in pairs) * sum(b * b for _, b in pairs)) ** 0.5
-    return dot / energy if energy else 0.0
-
-
-def envelope(samples, block=64):
-    """Loudness every 4 ms, less its mean."""
-    levels = [sum(map(abs, samples[i:i + block])) for i in range(0, len(samples) - block + 1, block)]
-    mean = sum(levels) / max(len(levels), 1)
-    return [v - mean for v in levels]
-
-
-def find_cue(heard, cue, start=0):
-    """Where the recording from `start` on holds the sounding part of the cue, or None: the
-    best-correlated alignment, if its correlation is above 0.8. The loudness curves find the
-    place to the nearest block, the samples themselves the exact one."""
-    own = sounding(cue)
-    if not own or len(heard) - start < own[1] - own[0]:
+def last_sound(samples, level=300):
+    """(pitch in Hz over its last 0.3 s, length in seconds) of the last sound in samples that is
+    followed by a tenth of a second of silence, or None."""
+    rate = SoundServer.RATE
+    loud = [i for i, v in enumerate(samples) if abs(v) > level]
+    if not loud or len(samples) - loud[-1] < rate // 10:
         return None
-    body = cue[own[0]:own[1] + 1]
-    shape, curve = envelope(body), envelope(heard[start:])
-
-    def fits(block):
-        first = max(0, -block)
-        part, model = curve[block + first:block + len(shape)], shape[first:]
-        dot = sum(a * b for a, b in zip(part, model))
-        energy = (sum(a * a for a in part) * sum(b * b for b in model)) ** 0.5
-        return dot / energy if energy else 0.0
-    block = max(range(-LOST // 64, len(curve) - len(shape) + 1), key=fits, default=0)
-    near = start + 64 * block
-    where = max(range(near - 64, near + 65, 2), key=lambda at: correlation(heard, body, at, 2))
-    where = max(range(where - 1, where + 2), key=lambda at: correlation(heard, body, at))
-    return where if correlation(heard, body, where) > 0.8 else None
+    first = next(loud[k] for k in range(len(loud) - 1, -1, -1) if k == 0 or loud[k] - loud[k - 1] > rate // 10)
+    tail = samples[max(first, loud[-1] - 3 * rate // 10):loud[-1] + 1]
+    crossings = sum((a < 0) != (b < 0) for a, b in zip(tail, tail[1:]))
+    return crossings * rate / 2 / len(tail), (loud[-1] + 1 - first) / rate
 
 
 class Session:
