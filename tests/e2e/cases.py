@@ -33,17 +33,11 @@ def check_start(program):
     return wid
 
 
-def start_and_exit(path, *args):
-    """Started (with arguments), the window as designed, and Esci ends the program."""
-    with Session() as session:
-        program = session.start(path, args)
-        check_start(program)
-        program.quit()
-
-
 def two_copies(path):
+    """Two copies, the first started with arguments (even the toolkit's own are not the
+    program's business), each with the window as designed and a game of its own."""
     with Session() as session:
-        one = session.start(path)
+        one = session.start(path, ["-platform", "bogus", "--foo", "-style", "x"])
         check_start(one)
         two = session.start(path)
         wid = check_start(two)
@@ -67,13 +61,6 @@ def play_turn(program):
     program.wait_state("after a wrong answer", lblreg=REGIONS[asked][0], car=False, lblpunti="0", lblerrori="1")
     program.answer(asked, PRAISE)
     program.wait_state("after the right answer", lblreg="", car=True, lblpunti="1", lblerrori="1")
-
-
-def full_turn(path):
-    with Session() as session:
-        program = session.start(path)
-        play_turn(program)
-        program.quit()
 
 
 def keyboard(path):
@@ -151,7 +138,7 @@ def forbidden(call, args, result, opened, session):
 
 
 def writes_nothing(path):
-    """Traced through a turn and the exit, the program writes and connects only where allowed,
+    """Traced through a turn (a wrong answer, then the right one) and the exit, the program writes and connects only where allowed,
     with a sound server to play to and no sound server's cookie in its HOME."""
     with Session(sound=True) as session:
         trace = os.path.join(session.dir, "trace")
@@ -341,9 +328,7 @@ def stalls(path):
               f"(press, click and read through AT-SPI); goodbye closed to the end {ended * 1000:.0f} ms")
 
 
-# Arguments, even the toolkit's own, are not the program's business: it starts as ever.
-CASES = {"start": lambda path: start_and_exit(path, "-platform", "bogus", "--foo", "-style", "x"),
-         "two-copies": two_copies, "full-turn": full_turn, "keyboard": keyboard, "no-display": no_display,
+CASES = {"two-copies": two_copies, "keyboard": keyboard, "no-display": no_display,
          "writes-nothing": writes_nothing, "bad-cues": bad_cues,
          "plays-own-cues": plays_own_cues, "replaces-cue": replaces_cue, "stalls": stalls}
 
