@@ -76,31 +76,22 @@ def click(x, y):
 
 
 class FocusWatch:
-    """Writes down, as (role, name, object), what takes the keyboard focus (a menu that pops up
-    is not among a program's top-level objects, but its items take the focus)."""
+    """Watches what takes the keyboard focus: a menu that pops up is not among a program's
+    top-level objects, but its items take the focus."""
 
     def __init__(self):
         Atspi, GLib = atspi()
         self.seen, self.context = [], GLib.MainContext.default()
-        self.listener = Atspi.EventListener.new(self._seen)
+        self.listener = Atspi.EventListener.new(lambda event: self.seen.append(event.source))
         self.listener.register("focus:")
 
-    def _seen(self, event):
-        try:
-            self.seen.append((event.source.get_role_name(), event.source.get_name(), event.source))
-        except Exception:  # gone already
-            pass
-
-    def _pump(self):
-        while self.context.iteration(False):
-            pass
-
-    def wait(self, what, role):
-        """The first object of the role that took the focus: (name, object)."""
+    def menu(self):
+        """The menu of the first menu item that took the focus."""
         def probe():
-            self._pump()
-            return next(((name, source) for r, name, source in self.seen if r == role), None)
-        return wait_for(what, probe)
+            while self.context.iteration(False):
+                pass
+            return next((s.get_parent() for s in self.seen if s.get_role_name() == "menu item"), None)
+        return wait_for("a menu item to take the focus", probe)
 
 
 def centre(extents):
