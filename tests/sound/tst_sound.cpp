@@ -360,9 +360,24 @@ private slots:
                                                u"1 gone"_s}));
     }
 
-    // The caller never waits on the output: a new cue replaces one that is waiting, an output
-    // stuck for long is left behind for a fresh one (two at most at once), and the end of the
-    // player waits for none of them.
+    // A cue asked for while the output is busy waits; a newer one replaces it.
+    void newestRequestWins()
+    {
+        recorder_.hold(true);
+        {
+            sound::Player player(fakeOutputs());
+            player.suona(cue(10));
+            recorder_.waitFor(u"1 plays 10"_s);
+            player.suona(cue(20));
+            player.suona(cue(30));
+            recorder_.hold(false);
+            recorder_.waitFor(u"1 plays 30"_s);
+        }
+        QCOMPARE(recorder_.waitFor(u"1 gone"_s), QStringList({u"1 plays 10"_s, u"1 plays 30"_s, u"1 gone"_s}));
+    }
+
+    // The caller never waits on the output: an output stuck for long is left behind for a fresh
+    // one (two at most at once).
     void neverWaitsOnTheOutput()
     {
         QElapsedTimer clock;
@@ -371,8 +386,6 @@ private slots:
         auto player = std::make_unique<sound::Player>(fakeOutputs());
         player->suona(cue(10));
         recorder_.waitFor(u"1 plays 10"_s);
-        player->suona(cue(20)); // replaced at once by the next
-        player->suona(cue(30));
         QTest::qWait(int(sound::AudioWorker::kStuckAfter.count()) + 200);
         player->suona(cue(40)); // output 1 is stuck: output 2 plays, and is held in turn
         recorder_.waitFor(u"2 plays 40"_s);
@@ -381,19 +394,27 @@ private slots:
         recorder_.waitFor(u"3 plays 50"_s);
         QTest::qWait(int(sound::AudioWorker::kStuckAfter.count()) + 200);
         player->suona(cue(60)); // two are left behind already: this one waits for output 3
-        player.reset();
         // Generous: held outputs would hold the caller for good.
         QVERIFY2(clock.elapsed() < 3 * sound::AudioWorker::kStuckAfter.count() + 5000, "the player waited");
         QCOMPARE(recorder_.log(), QStringList({u"1 plays 10"_s, u"2 plays 40"_s, u"3 plays 50"_s}));
 
-        // Once the outputs answer, the threads left behind end without playing anything more.
+        // Once the outputs answer, output 3 plays the waiting cue and the threads left behind
+        // end without playing anything more; the end of the player waits for none of them.
+        recorder_.hold(false);
+        recorder_.waitFor(u"3 plays 60"_s);
+        recorder_.hold(true);
+        player->suona(cue(70));
+        recorder_.waitFor(u"3 plays 70"_s);
+        clock.restart();
+        player.reset();
+        QVERIFY2(clock.elapsed() < 5000, "the end of the player waited for a held output");
         recorder_.hold(false);
         for (const QString &gone : {u"1 gone"_s, u"2 gone"_s, u"3 gone"_s})
             recorder_.waitFor(gone);
         QStringList log = recorder_.log();
         log.sort();
         QCOMPARE(log, QStringList({u"1 gone"_s, u"1 plays 10"_s, u"2 gone"_s, u"2 plays 40"_s, u"3 gone"_s,
-                                   u"3 plays 50"_s}));
+                                   u"3 plays 50"_s, u"3 plays 60"_s, u"3 plays 70"_s}));
     }
 };
 
