@@ -114,10 +114,13 @@ public:
     void hold(bool held) { change([&] { held_ = held; }); }
     void clear() { change([&] { log_.clear(), outputs_ = 0; }); }
     QStringList log() { return change([&] { return log_; }); }
-    void waitWhileHeld()
+    // Logs a play; one logged while held waits until the outputs are let go.
+    void play(const QString &event)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !held_; });
+        log_ += event;
+        changed_.notify_all();
+        changed_.wait(lock, [this, held = held_] { return !held || !held_; });
     }
     // Waits (10 s at most) for `event`, and returns the log so far.
     QStringList waitFor(const QString &event)
@@ -142,8 +145,7 @@ public:
     ~FakeOutput() override { recorder_.add(u"%1 gone"_s.arg(id_)); }
     void play(const sound::Pcm &pcm) override
     {
-        recorder_.add(u"%1 plays %2"_s.arg(id_).arg(pcm.samples.size()));
-        recorder_.waitWhileHeld();
+        recorder_.play(u"%1 plays %2"_s.arg(id_).arg(pcm.samples.size()));
         playing_ = true;
     }
     void stop() override
