@@ -50,7 +50,7 @@ stage_done "$title" "$status" "$start"
 # page is taken for an old glibc's block, and the two words before it (here the allocator's
 # own chunk header) are read as its start and size. The leak check then scans that bogus range
 # and its tracer dies of SIGSEGV ("Tracer caught signal 11"), after the test has passed. Where a
-# block lands depends on the environment, so it struck tst_idle in a fresh Debian root and not
+# block lands depends on the environment, so it struck the window test in a fresh Debian root and not
 # on the host. Without the guess, dynamic TLS blocks are plain heap blocks that the check still
 # reaches through the thread's DTV: no leak goes unseen.
 title="2. sanitizers: ASan+UBSan (build-asan/)"
