@@ -6,6 +6,7 @@
 #include "sound/cuefile.h"
 #include "sound/cuepath.h"
 #include "sound/player.h"
+#include "sound/wavwriter.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -251,6 +252,12 @@ private slots:
         QCOMPARE(QList<int>({pcm->channels, pcm->sampleRate, pcm->bitsPerSample}),
                  QList<int>({expected.channels, expected.sampleRate, expected.bitsPerSample}));
         QCOMPARE(pcm->samples, expected.samples);
+
+        // Written out as the plain file the Windows output hands to the system: one PCM format
+        // chunk and the data chunk, nothing else.
+        const Fmt plainFmt{.channels = quint16(expected.channels), .rate = quint32(expected.sampleRate),
+                           .bits = quint16(expected.bitsPerSample)};
+        QCOMPARE(sound::wavFile(*pcm), wav(plainFmt, expected.samples));
     }
 
     void rejectsBrokenFiles_data()
