@@ -1,0 +1,20 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 compilers (the posix thread model,
+# which std::thread and Qt need). Used to build Qt itself and, with CMAKE_PREFIX_PATH naming that
+# Qt, the game.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(triple x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${triple}-windres)
+set(CMAKE_AR ${triple}-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB ${triple}-ranlib CACHE FILEPATH "")
+
+# Libraries and headers come from the MinGW tree and the prefixes given (the cross-built Qt);
+# programs run here, so they come from the machine itself.
+set(CMAKE_FIND_ROOT_PATH /usr/${triple} ${CMAKE_PREFIX_PATH})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
