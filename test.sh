@@ -3,6 +3,8 @@
 #   1. build/       the normal build and every CTest test
 #   2. build-asan/  the same build and tests with AddressSanitizer and UndefinedBehaviorSanitizer
 #   3. build-fuzz/  the WAV reader's libFuzzer target (clang), 60 seconds from its seed corpus
+#   4. build-windows/  the game and its tests built for Windows, the tests run under Wine; the
+#                      first run builds the static Qt for Windows (12 to 25 minutes on two cores)
 # and, at the end, how many lines of code the tests have against the rest (tools/metrics/).
 # Every stage runs even when an earlier one failed; the command fails when any stage failed.
 set -u
@@ -98,6 +100,24 @@ if [ "$status" -eq 0 ]; then
     tail -n 60 build-fuzz/fuzz.log
     echo "Inputs that failed: $(ls build-fuzz/artifacts); full log: build-fuzz/fuzz.log"
   fi
+fi
+stage_done "$title" "$status" "$start"
+
+# 4. Windows: Zefirana.exe, its zip and its test programs cross-built with MinGW-w64 against a
+# static Qt made once from Debian's source, then every test run under Wine on an X server, in a
+# Wine prefix of the build's own.
+title="4. Windows build, tests under Wine (build-windows/)"
+echo "=== $title"
+start=$(date +%s)
+status=0
+tools/setup/install-packages.sh windows && JOBS=$jobs tools/windows/build.sh --tests || status=1
+if [ "$status" -eq 0 ]; then
+  export WINEPREFIX="$here/build-windows/wine"
+  # Made once, before the tests, which would otherwise race to make it.
+  tools/windows/wine-run.sh wineboot --init >/dev/null 2>&1 && wineserver -w || status=1
+  (cd build-windows && xvfb-run -a -s "-screen 0 1400x900x24" ctest --output-on-failure -j2) || status=1
+  wineserver -k 2>/dev/null
+  unset WINEPREFIX
 fi
 stage_done "$title" "$status" "$start"
 

@@ -1,11 +1,11 @@
 """Runs the built program on a private X server and plays it like a pupil.
 
-A Session owns an Xvfb, a session bus (which starts the accessibility bus when first asked),
-a temporary folder serving as HOME and XDG_RUNTIME_DIR and, when asked, a sound server of its
-own. Clicks and keys are real input events (xdotool); the window is read through the
-toolkit's accessibility interface (AT-SPI); what the program plays is recorded from the sound
-server. Every wait is bounded; closing the session ends every process it started, by process
-group.
+A Session owns an Xvfb, a session bus (which starts the accessibility bus when first asked;
+left out for a program that does not use it), a temporary folder serving as HOME and
+XDG_RUNTIME_DIR and, when asked, a sound server of its own. Clicks and keys are real input
+events (xdotool); the window is read through the toolkit's accessibility interface (AT-SPI);
+what the program plays is recorded from the sound server. Every wait is bounded; closing the
+session ends every process it started, by process group.
 """
 
 import array
@@ -216,7 +216,7 @@ def last_sound(samples, level=300):
 
 
 class Session:
-    def __init__(self, sound=False):
+    def __init__(self, sound=False, accessibility=True):
         self.processes = []
         self.dir = tempfile.mkdtemp(prefix="zefirana-e2e-")
         self.home, self.runtime = os.path.join(self.dir, "home"), os.path.join(self.dir, "runtime")
@@ -229,20 +229,25 @@ class Session:
                         "XDG_RUNTIME_DIR": self.runtime, "DISPLAY": self.display,
                         "XAUTHORITY": os.path.join(self.dir, "none"), "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                         **{k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")}}
-            bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                              f"--address=unix:dir={self.dir}"], stdout=subprocess.PIPE)
-            check(select.select([bus.stdout], [], [], START)[0], "the session bus did not start")
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
-            os.environ.update(self.env)  # for xdotool, dbus-send and the AT-SPI reader
-
-            def a11y_bus():  # the session bus starts the launcher when first asked
-                return run(["dbus-send", "--session", "--print-reply=literal", "--dest=org.a11y.Bus",
-                            "/org/a11y/bus", "org.a11y.Bus.GetAddress"]).stdout.strip()
-            os.environ["AT_SPI_BUS_ADDRESS"] = wait_for("the accessibility bus", a11y_bus, START)
+            os.environ.update(self.env)  # for xdotool
+            if accessibility:
+                self._start_buses()
             self.sound = SoundServer(self) if sound else None
         except BaseException:
             self.close()
             raise
+
+    def _start_buses(self):
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                          f"--address=unix:dir={self.dir}"], stdout=subprocess.PIPE)
+        check(select.select([bus.stdout], [], [], START)[0], "the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        os.environ.update(self.env)  # for dbus-send and the AT-SPI reader
+
+        def a11y_bus():  # the session bus starts the launcher when first asked
+            return run(["dbus-send", "--session", "--print-reply=literal", "--dest=org.a11y.Bus",
+                        "/org/a11y/bus", "org.a11y.Bus.GetAddress"]).stdout.strip()
+        os.environ["AT_SPI_BUS_ADDRESS"] = wait_for("the accessibility bus", a11y_bus, START)
 
     def _start_x(self):
         # -noreset: the server would otherwise reset, refusing connections, whenever its last
