@@ -42,8 +42,14 @@ sudo=
 # deb entries (one-line lists or deb822 files), so the source comes from the same archive.
 if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base'; then
   say "adding deb-src entries beside the machine's deb entries"
-  lists=$(ls /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
-  deb822=$(ls /etc/apt/sources.list.d/*.sources 2>/dev/null | grep -v zefirana-deb-src || true)
+  lists='' deb822=''
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    case $file in
+      */zefirana-deb-src.*) ;;
+      *.sources) [ -f "$file" ] && deb822="$deb822 $file" ;;
+      *) [ -f "$file" ] && lists="$lists $file" ;;
+    esac
+  done
   if [ -n "$lists" ]; then
     # shellcheck disable=SC2086 # one word per file
     grep -h '^deb ' $lists | sed 's/^deb /deb-src /' |
@@ -104,6 +110,7 @@ say "installing into $prefix ($(elapsed))"
   { tail -n 30 "$work/build/install.log" >&2; exit 1; }
 {
   echo "Qt $version for x86_64-w64-mingw32, from Debian's qt6-base $debian_version"
+  # shellcheck disable=SC2086 # the options on one line
   echo "configure -prefix $prefix" $options "-qt-host-path /usr"
   echo "built in $(elapsed) with $jobs jobs"
 } >"$prefix/zefirana-qt.txt"
