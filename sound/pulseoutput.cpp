@@ -107,10 +107,10 @@ void PulseOutput::play(const Pcm &pcm)
         return;
     const Locked locked(loop_);
     dropStream();
-    const pa_sample_spec spec = sampleSpec(pcm);
-    if (!pa_sample_spec_valid(&spec) || !connect())
+    const pa_sample_spec format = sampleSpec(pcm);
+    if (!pa_sample_spec_valid(&format) || !connect())
         return;
-    stream_ = pa_stream_new(context_, "cue", &spec, nullptr);
+    stream_ = pa_stream_new(context_, "cue", &format, nullptr);
     if (!stream_)
         return;
     samples_ = pcm.samples;
