@@ -13,7 +13,6 @@ public:
     // Plays pcm in the background, in place of any cue still sounding; silent on any failure.
     virtual void play(const Pcm &pcm) = 0;
     virtual void stop() = 0;
-    virtual bool isPlaying() const = 0;
 };
 
 } // namespace sound

@@ -103,7 +103,7 @@ void AudioWorker::run(std::shared_ptr<Lane> lane, OutputFactory createOutput)
         }
         if (output && cue)
             output->play(*cue);
-        else if (output && output->isPlaying())
+        else if (output)
             output->stop();
 
         lock.lock();

@@ -130,14 +130,6 @@ void PulseOutput::stop()
     dropStream();
 }
 
-bool PulseOutput::isPlaying() const
-{
-    if (!loop_)
-        return false;
-    const Locked locked(loop_);
-    return stream_ != nullptr;
-}
-
 bool PulseOutput::connect()
 {
     if (context_ && pa_context_get_state(context_) == PA_CONTEXT_READY)

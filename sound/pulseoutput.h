@@ -24,7 +24,6 @@ public:
 
     void play(const Pcm &pcm) override;
     void stop() override;
-    bool isPlaying() const override;
 
 private:
     // These run with the main loop locked.

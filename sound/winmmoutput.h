@@ -3,7 +3,6 @@
 #include "sound/audiooutput.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 
 namespace sound {
 
@@ -20,11 +19,9 @@ public:
 
     void play(const Pcm &pcm) override;
     void stop() override;
-    bool isPlaying() const override;
 
 private:
-    QByteArray file_;    // the cue sounding: the platform reads it while it plays
-    QDeadlineTimer end_; // when that cue will have been played to its end
+    QByteArray file_; // the cue sounding: the platform reads it while it plays
 };
 
 } // namespace sound

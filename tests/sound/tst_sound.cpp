@@ -147,19 +147,15 @@ public:
     void play(const sound::Pcm &pcm) override
     {
         recorder_.play(u"%1 plays %2"_s.arg(id_).arg(pcm.samples.size()));
-        playing_ = true;
     }
     void stop() override
     {
         recorder_.add(u"%1 stops"_s.arg(id_));
-        playing_ = false;
     }
-    bool isPlaying() const override { return playing_; }
 
 private:
     Recorder &recorder_;
     const int id_;
-    bool playing_ = false;
 };
 
 } // namespace
