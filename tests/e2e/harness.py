@@ -99,8 +99,7 @@ def atspi():
     import gi
     gi.require_version("Atspi", "2.0")
     from gi.repository import Atspi, GLib
-    if not Atspi.is_initialized():
-        Atspi.init()
+    Atspi.init()  # once: later calls do nothing
     return Atspi, GLib
 
 
