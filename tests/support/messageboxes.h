@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
@@ -14,14 +14,13 @@ class MessageBoxes final : public QObject
 {
 public:
     QStringList seen;
-    // Runs while a box is open, before it is answered (for example to try clicks behind it).
-    std::function<void(QMessageBox *)> whileOpen;
+    // Runs once, while the next box is open, before it is answered (to try clicks behind it).
+    std::function<void()> whileNextOpen;
 
     MessageBoxes()
     {
-        timer_.setInterval(5);
         connect(&timer_, &QTimer::timeout, this, &MessageBoxes::answer);
-        timer_.start();
+        timer_.start(5);
     }
 
     QStringList take() { return std::exchange(seen, {}); }
@@ -33,12 +32,11 @@ private:
         if (!box || !box->isVisible() || box == answering_)
             return;
         answering_ = box;
-        const QString icon = box->icon() == QMessageBox::Warning ? QStringLiteral("warning")
-                             : box->icon() == QMessageBox::NoIcon ? QStringLiteral("none")
-                                                                  : QStringLiteral("other");
-        seen << box->windowTitle() + u'|' + box->text() + u'|' + icon;
-        if (whileOpen)
-            whileOpen(box);
+        const QMessageBox::Icon icon = box->icon();
+        seen << box->windowTitle() + u'|' + box->text() + u'|'
+                    + (icon == QMessageBox::Warning ? "warning" : icon == QMessageBox::NoIcon ? "none" : "other");
+        if (whileNextOpen)
+            std::exchange(whileNextOpen, {})();
         if (QAbstractButton *ok = box->button(QMessageBox::Ok))
             ok->click();
         else
