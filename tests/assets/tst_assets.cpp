@@ -49,7 +49,8 @@ private slots:
             for (const char *density : {"", "@2x"}) {
                 const QString file = name + QString::fromLatin1(density) + (name == QByteArray("map") ? ".jpg" : ".png");
                 const QByteArray compiled = readFile(":/pictures/" + file);
-                QVERIFY2(!compiled.isEmpty() && compiled == readFile(sourcePath("resources/" + file)), qPrintable(file));
+                QVERIFY2(!compiled.isEmpty() && compiled == readFile(sourcePath("resources/" + file)),
+                         qPrintable(file));
                 QCOMPARE(QImageReader(":/pictures/" + file).format(), file.endsWith(".jpg") ? "jpeg" : "png");
             }
     }
@@ -69,7 +70,8 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(int, scale);
-        const QImage image = QImage(sourcePath("resources/" + file)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage image =
+            QImage(sourcePath("resources/" + file)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QCOMPARE(image.size(), QSize(32 * scale, 32 * scale));
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
@@ -93,7 +95,8 @@ private slots:
             first = first ? first : pcm;
             QVERIFY2(pcm->channels == first->channels && pcm->sampleRate == first->sampleRate
                          && pcm->bitsPerSample == first->bitsPerSample, qPrintable(name + " differs in format"));
-            const double seconds = pcm->samples.size() * 8.0 / (pcm->bitsPerSample * pcm->channels * pcm->sampleRate);
+            const double bytesPerSecond = pcm->bitsPerSample / 8.0 * pcm->channels * pcm->sampleRate;
+            const double seconds = pcm->samples.size() / bytesPerSecond;
             QVERIFY2(seconds >= 0.3 && seconds <= 3.0, qPrintable(name + QStringLiteral(": %1 s").arg(seconds)));
         }
     }

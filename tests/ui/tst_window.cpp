@@ -111,21 +111,22 @@ private slots:
         QTest::addColumn<Control>("control");
         const char *sans = "Liberation Sans", *serif = "Liberation Serif";
         const QColor cyan(0, 255, 255), purple(192, 0, 192);
-        QTest::newRow("Command3") << Control{"client", twips(3480, 7440, 1575, 855), "Esci", QColor(192, 192, 255), serif, 18};
-        QTest::newRow("Picture2") << Control{"client", twips(360, -120, 7335, 7575), "", QColor(192, 192, 192)};
-        QTest::newRow("Command2") << Control{"Picture2", twips(5520, 360, 1335, 1455),
-                                             "Cliccami  per iniziare  il viaggio tra le regioni del nostro Paese", cyan, sans, 11};
-        QTest::newRow("Label43") << Control{"Picture2", twips(1080, 120, 1455, 375), "da scoprire:", Qt::white, sans, 16};
-        QTest::newRow("Label42") << Control{"Picture2", twips(0, 120, 1095, 375), "Regione ", QColor(0, 255, 0), sans, 16};
-        QTest::newRow("lblreg") << Control{"Picture2", twips(2400, 120, 2655, 375), "", QColor(255, 0, 0), sans, 16};
-        QTest::newRow("Picture1") << Control{"client", twips(360, 4080, 975, 1095), "", {}, nullptr, 0, false, false};
-        QTest::newRow("Command1") << Control{"client", twips(5640, 0, 1455, 1095), "Per uscire   premi  il tasto esc",
-                                             QColor(128, 255, 255), sans, 16, true, false};
-        QTest::newRow("Text1") << Control{"client", twips(4680, 7305, 60, 150), "Text1", Qt::black, serif, 8};
-        QTest::newRow("Label45") << Control{"client", twips(360, 7560, 1095, 615), "Esatte", cyan, sans, 16};
-        QTest::newRow("Label44") << Control{"client", twips(6360, 7560, 975, 495), "Errate", purple, sans, 16};
-        QTest::newRow("lblpunti") << Control{"client", twips(1440, 7560, 855, 495), "0", cyan, sans, 16, false, true, true};
-        QTest::newRow("lblerrori") << Control{"client", twips(7440, 7560, 855, 495), "0", purple, sans, 16, false, true, true};
+        const auto row = [](const char *name, const Control &control) { QTest::newRow(name) << control; };
+        row("Command3", {"client", twips(3480, 7440, 1575, 855), "Esci", QColor(192, 192, 255), serif, 18});
+        row("Picture2", {"client", twips(360, -120, 7335, 7575), "", QColor(192, 192, 192)});
+        row("Command2", {"Picture2", twips(5520, 360, 1335, 1455),
+                         "Cliccami  per iniziare  il viaggio tra le regioni del nostro Paese", cyan, sans, 11});
+        row("Label43", {"Picture2", twips(1080, 120, 1455, 375), "da scoprire:", Qt::white, sans, 16});
+        row("Label42", {"Picture2", twips(0, 120, 1095, 375), "Regione ", QColor(0, 255, 0), sans, 16});
+        row("lblreg", {"Picture2", twips(2400, 120, 2655, 375), "", QColor(255, 0, 0), sans, 16});
+        row("Picture1", {"client", twips(360, 4080, 975, 1095), "", {}, nullptr, 0, false, false});
+        row("Command1", {"client", twips(5640, 0, 1455, 1095), "Per uscire   premi  il tasto esc",
+                         QColor(128, 255, 255), sans, 16, true, false});
+        row("Text1", {"client", twips(4680, 7305, 60, 150), "Text1", Qt::black, serif, 8});
+        row("Label45", {"client", twips(360, 7560, 1095, 615), "Esatte", cyan, sans, 16});
+        row("Label44", {"client", twips(6360, 7560, 975, 495), "Errate", purple, sans, 16});
+        row("lblpunti", {"client", twips(1440, 7560, 855, 495), "0", cyan, sans, 16, false, true, true});
+        row("lblerrori", {"client", twips(7440, 7560, 855, 495), "0", purple, sans, 16, false, true, true});
     }
 
     void controls()
@@ -308,7 +309,9 @@ private slots:
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<int>("region"); // 0: no answer at all
         // Where hotspots of two regions overlap, the one the stacking puts on top answers.
-        const auto row = [](const char *name, QPoint p, int region) { QTest::newRow(name) << p << p << Qt::LeftButton << region; };
+        const auto row = [](const char *name, QPoint p, int region) {
+            QTest::newRow(name) << p << p << Qt::LeftButton << region;
+        };
         row("Valle d'Aosta over Piemonte", QPoint(112, 90), 20);
         row("Basilicata over Puglia", QPoint(384, 312), 16);
         row("Puglia over Molise", QPoint(352, 272), 15);
@@ -359,8 +362,9 @@ private slots:
         QCOMPARE(map->findChild<QWidget *>(QStringLiteral("Label%1").arg(label))->geometry(), pixels);
         const int density = qApp->devicePixelRatio() > 1 ? 2 : 1;
         const QImage picture(density > 1 ? ":/pictures/map@2x.jpg" : ":/pictures/map.jpg");
+        const QImage designed = picture.copy(QRect(pixels.topLeft() * density, pixels.size() * density));
         QCOMPARE(map->grab(pixels).toImage().convertToFormat(QImage::Format_RGB32),
-                 picture.copy(QRect(pixels.topLeft() * density, pixels.size() * density)).convertToFormat(QImage::Format_RGB32));
+                 designed.convertToFormat(QImage::Format_RGB32));
         click("Picture2", pixels.center());
         QCOMPARE(boxes_->take(), QStringList{reveal(design[0])});
     }
@@ -380,8 +384,9 @@ private slots:
             click("Picture2", QPoint(100, 340)); // Sardegna, twenty times
         // The errors woke the timer: it finds the twentieth error and ends the game, once.
         QTRY_COMPARE(ended.size(), 1);
-        QCOMPARE(boxes_->take(), QStringList(20, reveal(19)) << "Fine del gioco|Mi dispiace hai superato la soglia dei 20 "
-                                                                   "errori... La tua gara \u00e8 finita|warning");
+        const QString end = "Fine del gioco|Mi dispiace hai superato la soglia dei 20 errori... "
+                            "La tua gara \u00e8 finita|warning";
+        QCOMPARE(boxes_->take(), QStringList(20, reveal(19)) << end);
         QCOMPARE(text("lblerrori"), "20");
         QVERIFY(!window_->isVisible());
     }
