@@ -1,15 +1,17 @@
 // The game through a board that writes down what it was asked: the turns (each a script of
 // presses, clicks and ticks with what the board must show), the draw, and the real generator's
 // fairness.
-#include "fakeboard.h"
 #include "quiz/game.h"
+#include "support/scriptedrandom.h"
 
 #include <QTest>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace quiz;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -17,6 +19,35 @@ namespace {
 QString text(const char *s) { return QString::fromUtf8(s).replace(u'~', QChar(0x00E8)); }
 
 const char *const kEnd = "warning:Fine del gioco:Mi dispiace hai superato la soglia dei 20 errori... La tua gara ~ finita";
+
+// A board that writes down, in order, everything the game asked of it: "message:<text>",
+// "warning:<title>:<text>", "region:<name>", "counters:<right>/<wrong>", "car:shown",
+// "car:hidden", "cue:<relative name>", "end". Whether the game wants Timer1 awake, the
+// counters last shown and whether the program ended are kept aside.
+class FakeBoard final : public Board
+{
+public:
+    QStringList log;
+    std::function<void()> whileOpen; // runs while a message box is open, before it is closed
+    bool ticking = true, ended = false;
+    QString shown = u"0/0"_s;
+
+    void showMessage(QStringView text, Icon icon, QStringView title) override
+    {
+        QString entry = icon == Icon::Warning ? u"warning:"_s : u"message:"_s;
+        if (!title.isEmpty())
+            entry.append(title).append(u':');
+        log << entry.append(text);
+        if (whileOpen)
+            whileOpen();
+    }
+    void setRegionName(QStringView name) override { log << u"region:%1"_s.arg(name); }
+    void setCounters(const QString &right, const QString &wrong) override { log << u"counters:"_s + (shown = right + u'/' + wrong); }
+    void setCarVisible(bool visible) override { log << (visible ? u"car:shown"_s : u"car:hidden"_s); }
+    void playCue(QStringView relativeName) override { log << u"cue:%1"_s.arg(relativeName); }
+    void endProgram() override { log << u"end"_s, ended = true; }
+    void setTicking(bool on) override { ticking = on; }
+};
 
 } // namespace
 
@@ -27,7 +58,6 @@ class TestGame : public QObject
 private slots:
     void turns_data();
     void turns();
-    void draw_data();
     void draw();
     void realDrawIsFairAndDiffersBetweenRuns();
 };
@@ -82,7 +112,7 @@ void TestGame::turns()
     Game game(b, random);
     int ticksInBoxes = 0;
     bool inBox = false; // a box opened by a tick inside another box takes no ticks of its own
-    b.whileOpen = [&](QStringView) {
+    b.whileOpen = [&] {
         if (std::exchange(inBox, true))
             return;
         for (int i = 0; i < ticksInBoxes; ++i)
@@ -113,34 +143,16 @@ void TestGame::turns()
                  .arg(game.numreg()).arg(random.reseeds), counts);
 }
 
-void TestGame::draw_data()
-{
-    QTest::addColumn<float>("r");
-    QTest::addColumn<int>("expected");
-    const float inf = std::numeric_limits<float>::infinity();
-    QTest::newRow("0") << 0.0f << 1;
-    QTest::newRow("just below 1/20") << std::nextafter(0.05f, 0.0f) << 1;
-    QTest::newRow("1/20") << 0.05f << 2;
-    QTest::newRow("0.5") << 0.5f << 11;
-    QTest::newRow("largest below 1") << std::nextafter(1.0f, 0.0f) << 20;
-    // What a faulty generator may return must still name a region.
-    QTest::newRow("1") << 1.0f << 20;
-    QTest::newRow("infinity") << inf << 20;
-    QTest::newRow("negative") << -0.25f << 1;
-    QTest::newRow("minus infinity") << -inf << 1;
-    QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << 1;
-}
-
+// The region a value of the draw names; what a faulty generator may return (1, the infinities,
+// NaN, a negative value) must still name one.
 void TestGame::draw()
 {
-    QFETCH(float, r);
-    QFETCH(int, expected);
-    FakeBoard b;
-    ScriptedRandom random;
-    random.values = {r};
-    Game game(b, random);
-    game.Command2_Click();
-    QCOMPARE(game.numreg(), expected);
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, int> draws[] = {{0.0f, 1}, {std::nextafter(0.05f, 0.0f), 1}, {0.05f, 2}, {0.5f, 11},
+                                           {std::nextafter(1.0f, 0.0f), 20}, {1.0f, 20}, {inf, 20}, {-0.25f, 1},
+                                           {-inf, 1}, {std::numeric_limits<float>::quiet_NaN(), 1}};
+    for (const auto &[r, expected] : draws)
+        QVERIFY2(regionFromDraw(r) == expected, qPrintable(QString::number(r)));
 }
 
 // Chi-square over 20 equally likely regions (19 degrees of freedom); 43.8 is the 0.1% point, so

@@ -4,10 +4,10 @@
 
 #include <deque>
 
-// A generator that returns the values it was given, in order (the last one repeats).
-class ScriptedRandom final : public quiz::RandomSource
+// A generator that returns the values it was given, in order (the last one repeats), and counts
+// its reseeds.
+struct ScriptedRandom final : quiz::RandomSource
 {
-public:
     std::deque<float> values;
     int reseeds = 0;
 
