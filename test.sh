@@ -2,7 +2,7 @@
 # Installs what is missing, builds Zefirana and runs every test, with no display needed.
 #   1. build/       the normal build and every CTest test
 #   2. build-asan/  the same build and tests with AddressSanitizer and UndefinedBehaviorSanitizer
-#   3. build-fuzz/  the WAV reader's libFuzzer target (clang), 60 seconds from its seed corpus
+#   3. build-fuzz/  the WAV reader's libFuzzer target (clang), 60 seconds from the game's cues
 #   4. build-windows/  the game and its tests built for Windows, the tests run under Wine; the
 #                      first run builds the static Qt for Windows (12 to 25 minutes on two cores)
 # and, at the end, how many lines of code the tests have against the rest (tools/metrics/).
@@ -75,9 +75,9 @@ if [ "$status" -eq 0 ]; then
 fi
 stage_done "$title" "$status" "$start"
 
-# 3. The WAV reader fuzzed for a minute, starting from the seed corpus plus what earlier runs
-# found (kept in build-fuzz/corpus). A crash, a failed check, a leak or an input that takes
-# longer than 5 seconds fails the stage; the input is kept in build-fuzz/artifacts/.
+# 3. The WAV reader fuzzed for a minute, starting from the game's own cues (regione/) plus what
+# earlier runs found (kept in build-fuzz/corpus). A crash, a failed check, a leak or an input
+# that takes longer than 5 seconds fails the stage; the input is kept in build-fuzz/artifacts/.
 title="3. fuzz the WAV reader, 60 s (build-fuzz/)"
 echo "=== $title"
 start=$(date +%s)
@@ -93,7 +93,7 @@ if [ "$status" -eq 0 ]; then
   ASAN_SYMBOLIZER_PATH=$symbolizer UBSAN_OPTIONS="$ubsan" \
     build-fuzz/tests/sound/fuzz_wavreader -max_total_time=60 -timeout=5 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/ \
-    build-fuzz/corpus tests/sound/fuzz-corpus >build-fuzz/fuzz.log 2>&1 || status=1
+    build-fuzz/corpus regione >build-fuzz/fuzz.log 2>&1 || status=1
   if [ "$status" -eq 0 ]; then
     grep -E '^(Done|stat::(new_units_added|slowest_unit_time_sec|peak_rss_mb))' build-fuzz/fuzz.log
   else
