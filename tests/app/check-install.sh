@@ -3,7 +3,8 @@
 # ("deb") by "cpack -G DEB" and then unpacked after its control data is checked. Either way
 # the tree holds exactly the program in lib/zefirana with the 21 cues beside it, the relative
 # link bin/zefirana, the desktop entry, the metainfo, the hicolor icons and the licences, as in
-# the sources; and the program, started through the link, comes up (offscreen, no display).
+# the sources; the desktop entry and the metainfo are valid and name the installed program,
+# icon and version; and the program, started through the link, comes up (offscreen, no display).
 # Usage: check-install.sh install|deb <build folder> <source folder>. Exits 77 when a tool is missing.
 set -u
 mode=$1 build=$2 src=$3
@@ -14,15 +15,18 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/zefirana-$mode.XXXXXX") || exit 1
 pid=
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM
+tools="desktop-file-validate appstreamcli"
+[ "$mode" = deb ] && tools="$tools dpkg-deb dpkg-shlibdeps file"
+for tool in $tools; do
+    command -v $tool >/dev/null 2>&1 ||
+        { echo "SKIP: $tool not found (Debian packages desktop-file-utils, appstream, dpkg-dev, file)"; exit 77; }
+done
 
 if [ "$mode" = install ]; then
     root=$work/root
     cmake --install "$build" --prefix "$root" >"$work/log" 2>&1 ||
         { cat "$work/log"; echo "FAIL: cmake --install"; exit 1; }
 else
-    for tool in dpkg-deb dpkg-shlibdeps file; do
-        command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool not found (Debian packages dpkg-dev, file)"; exit 77; }
-    done
     (cd "$build" && cpack -G DEB -B "$work" --config CPackConfig.cmake) >"$work/log" 2>&1 ||
         { cat "$work/log"; echo "FAIL: cpack -G DEB"; exit 1; }
     arch=$(dpkg --print-architecture)
@@ -65,6 +69,18 @@ for pair in $(for c in $cues; do echo regione/$c.wav:lib/zefirana/regione/$c.wav
         resources/zefirana.png:share/icons/hicolor/256x256/apps/$id.png packaging/linux/$id.desktop:share/applications/$id.desktop \
         packaging/linux/$id.metainfo.xml:share/metainfo/$id.metainfo.xml packaging/linux/copyright:share/doc/zefirana/copyright; do
     cmp -s "$src/${pair%%:*}" "$root/${pair#*:}" || fail "${pair#*:} differs from ${pair%%:*}"
+done
+
+# Hints (such as two main categories, Education and Game) are allowed; errors and warnings are not.
+desktop=$root/share/applications/$id.desktop
+desktop-file-validate "$desktop" 2>&1 | grep -E ': (error|warning):' && fail "desktop-file-validate reports problems"
+appstreamcli validate --no-net --strict --pedantic "$root/share/metainfo/$id.metainfo.xml" >"$work/log" 2>&1 ||
+    { cat "$work/log"; fail "appstreamcli rejects the metainfo"; }
+[ -x "$root/bin/$(sed -n 's/^Exec=//p' "$desktop")" ] || fail "the desktop entry does not start bin/zefirana"
+[ -f "$root/share/icons/hicolor/256x256/apps/$(sed -n 's/^Icon=//p' "$desktop").png" ] || fail "the desktop entry names no installed icon"
+for tag in "<id>$id</id>" "<launchable type=\"desktop-id\">$id.desktop</launchable>" "<binary>zefirana</binary>" \
+           "<release version=\"2.00\""; do
+    grep -qF "$tag" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo has no $tag"
 done
 
 QT_QPA_PLATFORM=offscreen "$root/bin/zefirana" >"$work/run.log" 2>&1 &
