@@ -56,129 +56,124 @@ class TestGame : public QObject
     Q_OBJECT
 
 private slots:
-    void turns_data();
-    void turns();
-    void draw();
-    void realDrawIsFairAndDiffersBetweenRuns();
-};
+    void turns_data()
+    {
+        // A script: "pN" presses the car with the draw asking for region N, "cN" clicks LabelN,
+        // "t" ticks, "wN" makes every box opened from then on take N ticks before it is closed,
+        // "x" forgets what the board was asked so far; "*K" repeats a step K times.
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("board");  // what the board was asked after the last "x"
+        QTest::addColumn<QString>("counts"); // punti/errori/giri, the region asked, reseeds of the draw
+        const QString esatto = "message:Esatto | cue:regione/esatto.wav | car:shown | region:";
+        const QString end = text(kEnd);
+        QTest::newRow("a tick in a new game") << "t" << "counters:0/0" << "0/0/0 n0 r0";
+        QTest::newRow("a click before the first press is wrong") << "c3" << text("message:Questa ~ la Toscana") << "0/1/0 n0 r0";
+        QTest::newRow("a press announces the region")
+            << "p2" << "region: | counters:0/0 | cue:regione/toscana.wav | message:Clicca sulla Toscana | region:Toscana | car:hidden"
+            << "0/0/1 n2 r1";
+        QTest::newRow("the last region") << "p20 x c41" << esatto << "1/0/1 n20 r1";
+        QTest::newRow("a wrong answer names the region clicked") << "p2 x c5" << text("message:Questa ~ la Lombardia") << "0/1/1 n2 r1";
+        QTest::newRow("every hotspot of the region is right") << "p8 c15 p8 c16 p8 x c17" << esatto << "3/0/3 n8 r3";
+        QTest::newRow("Esatto again counts nothing") << "p8 c15 x c16 c15" << esatto + " | " + esatto << "1/0/1 n8 r1";
+        QTest::newRow("after Esatto another region is wrong")
+            << "p20 c41 x c40" << text("message:Questa ~ la Sardegna") << "1/1/1 n20 r1";
+        QTest::newRow("a press counts nothing by itself") << "p1*3 x c2 t" << esatto + " | counters:1/0" << "1/0/3 n1 r3";
+        QTest::newRow("a turn starts with the counters as they were")
+            << "c5 p2 c3 x p7"
+            << "region: | counters:1/1 | cue:regione/piemonte.wav | message:Clicca sul Piemonte | region:Piemonte | car:hidden"
+            << "1/1/2 n7 r2";
+        QTest::newRow("the same region may come twice") << "p3 p3 x" << "" << "0/0/2 n3 r2";
+        QTest::newRow("the counters stop at 32767") << "p1+c1+c3*32772 x t" << "counters:32767/32767 | " + end + " | end" << "32767/32767/32772 n1 r32772";
+        QTest::newRow("19 errors") << "p2 c5*19 c3 x t" << "counters:1/19" << "1/19/1 n2 r1";
+        QTest::newRow("20 errors end the game once")
+            << "c1*20 x w3 t" << "counters:0/20 | " + end + " | counters:0/20 | counters:0/20 | counters:0/20 | end" << "0/20/0 n0 r0";
+        QTest::newRow("more than 20 before a tick")
+            << "c1*23 x w1 t" << "counters:0/23 | " + end + " | counters:0/23 | end" << "0/23/0 n0 r0";
+        // The twentieth error counts once its box is closed: a tick while it is open goes on.
+        QTest::newRow("the 20th error's box")
+            << "c20*19 x w1 c20 w0 t"
+            << "message:Queste sono le Marche | counters:0/19 | counters:0/20 | " + end + " | end" << "0/20/0 n0 r0";
+    }
 
-void TestGame::turns_data()
-{
-    // A script: "pN" presses the car with the draw asking for region N, "cN" clicks LabelN,
-    // "t" ticks, "wN" makes every box opened from then on take N ticks before it is closed,
-    // "x" forgets what the board was asked so far; "*K" repeats a step K times.
-    QTest::addColumn<QString>("script");
-    QTest::addColumn<QString>("board");  // what the board was asked after the last "x"
-    QTest::addColumn<QString>("counts"); // punti/errori/giri, the region asked, reseeds of the draw
-    const QString esatto = "message:Esatto | cue:regione/esatto.wav | car:shown | region:";
-    const QString end = text(kEnd);
-    QTest::newRow("a tick in a new game") << "t" << "counters:0/0" << "0/0/0 n0 r0";
-    QTest::newRow("a click before the first press is wrong") << "c3" << text("message:Questa ~ la Toscana") << "0/1/0 n0 r0";
-    QTest::newRow("a press announces the region")
-        << "p2" << "region: | counters:0/0 | cue:regione/toscana.wav | message:Clicca sulla Toscana | region:Toscana | car:hidden"
-        << "0/0/1 n2 r1";
-    QTest::newRow("the last region") << "p20 x c41" << esatto << "1/0/1 n20 r1";
-    QTest::newRow("a wrong answer names the region clicked") << "p2 x c5" << text("message:Questa ~ la Lombardia") << "0/1/1 n2 r1";
-    QTest::newRow("every hotspot of the region is right") << "p8 c15 p8 c16 p8 x c17" << esatto << "3/0/3 n8 r3";
-    QTest::newRow("Esatto again counts nothing") << "p8 c15 x c16 c15" << esatto + " | " + esatto << "1/0/1 n8 r1";
-    QTest::newRow("after Esatto another region is wrong")
-        << "p20 c41 x c40" << text("message:Questa ~ la Sardegna") << "1/1/1 n20 r1";
-    QTest::newRow("a press counts nothing by itself") << "p1*3 x c2 t" << esatto + " | counters:1/0" << "1/0/3 n1 r3";
-    QTest::newRow("a turn starts with the counters as they were")
-        << "c5 p2 c3 x p7"
-        << "region: | counters:1/1 | cue:regione/piemonte.wav | message:Clicca sul Piemonte | region:Piemonte | car:hidden"
-        << "1/1/2 n7 r2";
-    QTest::newRow("the same region may come twice") << "p3 p3 x" << "" << "0/0/2 n3 r2";
-    QTest::newRow("the counters stop at 32767") << "p1+c1+c3*32772 x t" << "counters:32767/32767 | " + end + " | end" << "32767/32767/32772 n1 r32772";
-    QTest::newRow("19 errors") << "p2 c5*19 c3 x t" << "counters:1/19" << "1/19/1 n2 r1";
-    QTest::newRow("20 errors end the game once")
-        << "c1*20 x w3 t" << "counters:0/20 | " + end + " | counters:0/20 | counters:0/20 | counters:0/20 | end" << "0/20/0 n0 r0";
-    QTest::newRow("more than 20 before a tick")
-        << "c1*23 x w1 t" << "counters:0/23 | " + end + " | counters:0/23 | end" << "0/23/0 n0 r0";
-    // The twentieth error counts once its box is closed: a tick while it is open goes on.
-    QTest::newRow("the 20th error's box")
-        << "c20*19 x w1 c20 w0 t"
-        << "message:Queste sono le Marche | counters:0/19 | counters:0/20 | " + end + " | end" << "0/20/0 n0 r0";
-}
+    void turns()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, board);
+        QFETCH(QString, counts);
 
-void TestGame::turns()
-{
-    QFETCH(QString, script);
-    QFETCH(QString, board);
-    QFETCH(QString, counts);
-
-    FakeBoard b;
-    ScriptedRandom random;
-    Game game(b, random);
-    int ticksInBoxes = 0;
-    bool inBox = false; // a box opened by a tick inside another box takes no ticks of its own
-    b.whileOpen = [&] {
-        if (std::exchange(inBox, true))
-            return;
-        for (int i = 0; i < ticksInBoxes; ++i)
-            game.Timer1_Timer();
-        inBox = false;
-    };
-    for (const QString &step : script.split(u' ', Qt::SkipEmptyParts)) {
-        const QStringList repeated = step.split(u'*');
-        for (int k = 0; k < (repeated.size() > 1 ? repeated[1].toInt() : 1); ++k)
-            for (const QString &event : repeated[0].split(u'+')) {
-                const int n = event.mid(1).toInt();
-                switch (event[0].unicode()) {
-                case 'p': random.values = {drawFor(n)}; game.Command2_Click(); break;
-                case 'c': game.Label_Click(n); break;
-                case 't': game.Timer1_Timer(); break;
-                case 'w': ticksInBoxes = n; break;
-                case 'x': b.log.clear(); break;
-                default: QFAIL(qPrintable("unknown step " + event));
+        FakeBoard b;
+        ScriptedRandom random;
+        Game game(b, random);
+        int ticksInBoxes = 0;
+        bool inBox = false; // a box opened by a tick inside another box takes no ticks of its own
+        b.whileOpen = [&] {
+            if (std::exchange(inBox, true))
+                return;
+            for (int i = 0; i < ticksInBoxes; ++i)
+                game.Timer1_Timer();
+            inBox = false;
+        };
+        for (const QString &step : script.split(u' ', Qt::SkipEmptyParts)) {
+            const QStringList repeated = step.split(u'*');
+            for (int k = 0; k < (repeated.size() > 1 ? repeated[1].toInt() : 1); ++k)
+                for (const QString &event : repeated[0].split(u'+')) {
+                    const int n = event.mid(1).toInt();
+                    switch (event[0].unicode()) {
+                    case 'p': random.values = {drawFor(n)}; game.Command2_Click(); break;
+                    case 'c': game.Label_Click(n); break;
+                    case 't': game.Timer1_Timer(); break;
+                    case 'w': ticksInBoxes = n; break;
+                    case 'x': b.log.clear(); break;
+                    default: QFAIL(qPrintable("unknown step " + event));
+                    }
+                    // Timer1 sleeps only while no tick could show or end anything.
+                    QVERIFY2(b.ticking || (b.shown == QStringLiteral("%1/%2").arg(game.punti()).arg(game.errori())
+                                           && (game.errori() < kErrorLimit || b.ended)),
+                             qPrintable("asleep after " + event));
                 }
-                // Timer1 sleeps only while no tick could show or end anything.
-                QVERIFY2(b.ticking || (b.shown == QStringLiteral("%1/%2").arg(game.punti()).arg(game.errori())
-                                       && (game.errori() < kErrorLimit || b.ended)),
-                         qPrintable("asleep after " + event));
-            }
+        }
+        QCOMPARE(b.log.join(" | "), board);
+        QCOMPARE(QStringLiteral("%1/%2/%3 n%4 r%5").arg(game.punti()).arg(game.errori()).arg(game.giri())
+                     .arg(game.numreg()).arg(random.reseeds), counts);
     }
-    QCOMPARE(b.log.join(" | "), board);
-    QCOMPARE(QStringLiteral("%1/%2/%3 n%4 r%5").arg(game.punti()).arg(game.errori()).arg(game.giri())
-                 .arg(game.numreg()).arg(random.reseeds), counts);
-}
 
-// The region a value of the draw names; what a faulty generator may return (1, the infinities,
-// NaN, a negative value) must still name one.
-void TestGame::draw()
-{
-    const float inf = std::numeric_limits<float>::infinity();
-    const std::pair<float, int> draws[] = {{0.0f, 1}, {std::nextafter(0.05f, 0.0f), 1}, {0.05f, 2}, {0.5f, 11},
-                                           {std::nextafter(1.0f, 0.0f), 20}, {1.0f, 20}, {inf, 20}, {-0.25f, 1},
-                                           {-inf, 1}, {std::numeric_limits<float>::quiet_NaN(), 1}};
-    for (const auto &[r, expected] : draws)
-        QVERIFY2(regionFromDraw(r) == expected, qPrintable(QString::number(r)));
-}
-
-// Chi-square over 20 equally likely regions (19 degrees of freedom); 43.8 is the 0.1% point, so
-// a fair draw fails about once in a thousand runs and a biased one every time. Repeats of the
-// previous region come about once in twenty draws, and two generators do not draw alike.
-void TestGame::realDrawIsFairAndDiffersBetweenRuns()
-{
-    ClockRandomSource random, other;
-    constexpr int kDraws = 60000;
-    std::array<int, 21> seen{};
-    int repeats = 0, previous = 0, same = 0;
-    for (int i = 0; i < kDraws; ++i) {
-        random.reseed();
-        const int n = regionFromDraw(random.next());
-        ++seen[std::size_t(n)];
-        repeats += n == previous;
-        previous = n;
-        same += i < 64 && regionFromDraw(other.next()) == n;
+    // The region a value of the draw names; what a faulty generator may return (1, the infinities,
+    // NaN, a negative value) must still name one.
+    void draw()
+    {
+        const float inf = std::numeric_limits<float>::infinity();
+        const std::pair<float, int> draws[] = {{0.0f, 1}, {std::nextafter(0.05f, 0.0f), 1}, {0.05f, 2}, {0.5f, 11},
+                                               {std::nextafter(1.0f, 0.0f), 20}, {1.0f, 20}, {inf, 20}, {-0.25f, 1},
+                                               {-inf, 1}, {std::numeric_limits<float>::quiet_NaN(), 1}};
+        for (const auto &[r, expected] : draws)
+            QVERIFY2(regionFromDraw(r) == expected, qPrintable(QString::number(r)));
     }
-    double chiSquare = 0;
-    for (int n = 1; n <= 20; ++n)
-        chiSquare += std::pow(seen[std::size_t(n)] - kDraws / 20.0, 2) / (kDraws / 20.0);
-    QVERIFY2(seen[0] == 0 && chiSquare < 43.8, qPrintable(QString::number(chiSquare)));
-    QVERIFY2(std::abs(repeats - kDraws / 20) < kDraws / 100, qPrintable(QString::number(repeats)));
-    QVERIFY2(same < 32, qPrintable(QString::number(same)));
-}
+
+    // Chi-square over 20 equally likely regions (19 degrees of freedom); 43.8 is the 0.1% point, so
+    // a fair draw fails about once in a thousand runs and a biased one every time. Repeats of the
+    // previous region come about once in twenty draws, and two generators do not draw alike.
+    void realDrawIsFairAndDiffersBetweenRuns()
+    {
+        ClockRandomSource random, other;
+        constexpr int kDraws = 60000;
+        std::array<int, 21> seen{};
+        int repeats = 0, previous = 0, same = 0;
+        for (int i = 0; i < kDraws; ++i) {
+            random.reseed();
+            const int n = regionFromDraw(random.next());
+            ++seen[std::size_t(n)];
+            repeats += n == previous;
+            previous = n;
+            same += i < 64 && regionFromDraw(other.next()) == n;
+        }
+        double chiSquare = 0;
+        for (int n = 1; n <= 20; ++n)
+            chiSquare += std::pow(seen[std::size_t(n)] - kDraws / 20.0, 2) / (kDraws / 20.0);
+        QVERIFY2(seen[0] == 0 && chiSquare < 43.8, qPrintable(QString::number(chiSquare)));
+        QVERIFY2(std::abs(repeats - kDraws / 20) < kDraws / 100, qPrintable(QString::number(repeats)));
+        QVERIFY2(same < 32, qPrintable(QString::number(same)));
+    }
+};
 
 QTEST_APPLESS_MAIN(TestGame)
 #include "tst_game.moc"
