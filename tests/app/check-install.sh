@@ -15,11 +15,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/zefirana-$mode.XXXXXX") || exit 1
 pid=
 trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM
-tools="desktop-file-validate appstreamcli"
-[ "$mode" = deb ] && tools="$tools dpkg-deb dpkg-shlibdeps file"
-for tool in $tools; do
-    command -v $tool >/dev/null 2>&1 ||
-        { echo "SKIP: $tool not found (Debian packages desktop-file-utils, appstream, dpkg-dev, file)"; exit 77; }
+for tool in desktop-file-validate appstreamcli $([ "$mode" = deb ] && echo dpkg-deb dpkg-shlibdeps file); do
+    command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool not found (see tools/setup/install-packages.sh)"; exit 77; }
 done
 
 if [ "$mode" = install ]; then
@@ -35,8 +32,8 @@ else
     field() { dpkg-deb -f "$deb" "$1"; }
     [ "$(field Package) $(field Version) $(field Architecture)" = "zefirana 2.00-1 $arch" ] ||
         fail "the package is $(field Package) $(field Version) $(field Architecture)"
-    [ -n "$(field Maintainer)" ] && [ -n "$(field Section)" ] || fail "no Maintainer or no Section"
-    [ "$(field Description | wc -l)" -gt 1 ] || fail "the Description has no long text"
+    [ -n "$(field Maintainer)" ] && [ -n "$(field Section)" ] && [ "$(field Description | wc -l)" -gt 1 ] ||
+        fail "no Maintainer, no Section or no long Description"
     # The dependencies come from dpkg-shlibdeps: versioned Qt libraries, the C library and the
     # sound library the audio module links.
     for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpulse0; do
