@@ -18,10 +18,8 @@ namespace {
 // "~" stands for the e with grave accent, which must be that one letter (U+00E8).
 QString text(const char *s) { return QString::fromUtf8(s).replace(u'~', QChar(0x00E8)); }
 
-const char *const kEnd = "warning:Fine del gioco:Mi dispiace hai superato la soglia dei 20 errori... La tua gara ~ finita";
-
-// A board that writes down, in order, everything the game asked of it: "message:<text>",
-// "warning:<title>:<text>", "region:<name>", "counters:<right>/<wrong>", "car:shown",
+// A board that writes down, in order, everything the game asked of it: "message:<text>" (a box
+// with the application's title), "warning:<title>:<text>", "region:<name>", "counters:<right>/<wrong>", "car:shown",
 // "car:hidden", "cue:<relative name>", "end". Whether the game wants Timer1 awake, the
 // counters last shown and whether the program ended are kept aside.
 class FakeBoard final : public Board
@@ -34,10 +32,7 @@ public:
 
     void showMessage(QStringView text, Icon icon, QStringView title) override
     {
-        QString entry = icon == Icon::Warning ? u"warning:"_s : u"message:"_s;
-        if (!title.isEmpty())
-            entry.append(title).append(u':');
-        log << entry.append(text);
+        log << (icon == Icon::Warning ? u"warning:%1:%2"_s.arg(title, text) : u"message:%1"_s.arg(text));
         if (whileOpen)
             whileOpen();
     }
@@ -65,17 +60,13 @@ private slots:
         QTest::addColumn<QString>("board");  // what the board was asked after the last "x"
         QTest::addColumn<QString>("counts"); // punti/errori/giri, the region asked, reseeds of the draw
         const QString esatto = "message:Esatto | cue:regione/esatto.wav | car:shown | region:";
-        const QString end = text(kEnd);
+        const QString end = text("warning:Fine del gioco:Mi dispiace hai superato la soglia dei 20 errori... La tua gara ~ finita");
         QTest::newRow("a tick in a new game") << "t" << "counters:0/0" << "0/0/0 n0 r0";
         QTest::newRow("a click before the first press is wrong") << "c3" << text("message:Questa ~ la Toscana") << "0/1/0 n0 r0";
-        QTest::newRow("a press announces the region")
-            << "p2" << "region: | counters:0/0 | cue:regione/toscana.wav | message:Clicca sulla Toscana | region:Toscana | car:hidden"
-            << "0/0/1 n2 r1";
-        QTest::newRow("the last region") << "p20 x c41" << esatto << "1/0/1 n20 r1";
         QTest::newRow("a wrong answer names the region clicked") << "p2 x c5" << text("message:Questa ~ la Lombardia") << "0/1/1 n2 r1";
         QTest::newRow("every hotspot of the region is right") << "p8 c15 p8 c16 p8 x c17" << esatto << "3/0/3 n8 r3";
         QTest::newRow("Esatto again counts nothing") << "p8 c15 x c16 c15" << esatto + " | " + esatto << "1/0/1 n8 r1";
-        QTest::newRow("after Esatto another region is wrong")
+        QTest::newRow("the last region, then another is wrong")
             << "p20 c41 x c40" << text("message:Questa ~ la Sardegna") << "1/1/1 n20 r1";
         QTest::newRow("a press counts nothing by itself") << "p1*3 x c2 t" << esatto + " | counters:1/0" << "1/0/3 n1 r3";
         QTest::newRow("a turn starts with the counters as they were")
@@ -162,8 +153,7 @@ private slots:
             random.reseed();
             const int n = regionFromDraw(random.next());
             ++seen[std::size_t(n)];
-            repeats += n == previous;
-            previous = n;
+            repeats += n == std::exchange(previous, n);
             same += i < 64 && regionFromDraw(other.next()) == n;
         }
         double chiSquare = 0;
