@@ -1,53 +1,44 @@
 #!/bin/sh
-# The Linux installation of the build tree, made by "cmake --install" into a scratch prefix, or
-# ("deb") by "cpack -G DEB" and then unpacked after its control data is checked. Either way
-# the tree holds exactly the program in lib/zefirana with the 21 cues beside it, the relative
-# link bin/zefirana, the desktop entry, the metainfo, the hicolor icons and the licences, as in
-# the sources; the desktop entry and the metainfo are valid and name the installed program,
-# icon and version; and the program, started through the link, comes up (offscreen, no display).
-# Usage: check-install.sh install|deb <build folder> <source folder>. Exits 77 when a tool is missing.
+# The Linux installation of the build tree, as the Debian package made by "cpack -G DEB" holds it
+# (made by the same install rules as "cmake --install"), unpacked after its control data is
+# checked. The tree holds exactly the program in lib/zefirana with the 21 cues beside it, the
+# relative link bin/zefirana, the desktop entry, the metainfo, the hicolor icons and the
+# licences, as in the sources; the desktop entry and the metainfo are valid and name the
+# installed program, icon and version; and the program, started through the link, comes up
+# (offscreen, no display).
+# Usage: check-install.sh <build folder> <source folder>. Exits 77 when a tool is missing.
 set -u
-mode=$1 build=$2 src=$3
+build=$1 src=$2
 id=org.zefirana.zefirana
 status=0
 fail() { echo "FAIL: $*"; status=1; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/zefirana-$mode.XXXXXX") || exit 1
-pid=
-trap '[ -n "$pid" ] && kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+work=$(mktemp -d "${TMPDIR:-/tmp}/zefirana-deb.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM
-for tool in desktop-file-validate appstreamcli $([ "$mode" = deb ] && echo dpkg-deb dpkg-shlibdeps file); do
+for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps file; do
     command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool not found (see tools/setup/install-packages.sh)"; exit 77; }
 done
 
-if [ "$mode" = install ]; then
-    root=$work/root
-    cmake --install "$build" --prefix "$root" >"$work/log" 2>&1 ||
-        { cat "$work/log"; echo "FAIL: cmake --install"; exit 1; }
-else
-    (cd "$build" && cpack -G DEB -B "$work" --config CPackConfig.cmake) >"$work/log" 2>&1 ||
-        { cat "$work/log"; echo "FAIL: cpack -G DEB"; exit 1; }
-    arch=$(dpkg --print-architecture)
-    deb=$work/zefirana_2.00-1_$arch.deb
-    [ -f "$deb" ] || { ls "$work"; echo "FAIL: no zefirana_2.00-1_$arch.deb"; exit 1; }
-    field() { dpkg-deb -f "$deb" "$1"; }
-    [ "$(field Package) $(field Version) $(field Architecture)" = "zefirana 2.00-1 $arch" ] ||
-        fail "the package is $(field Package) $(field Version) $(field Architecture)"
-    [ -n "$(field Maintainer)" ] && [ -n "$(field Section)" ] && [ "$(field Description | wc -l)" -gt 1 ] ||
-        fail "no Maintainer, no Section or no long Description"
-    # The dependencies come from dpkg-shlibdeps: versioned Qt libraries, the C library and the
-    # sound library the audio module links.
-    for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpulse0; do
-        field Depends | tr ',' '\n' | grep -q "^ *$lib (>= [^)]*)$" ||
-            fail "Depends lacks a versioned $lib: $(field Depends)"
-    done
-    dpkg-deb -c "$deb" | grep -v ' root/root ' && fail "files not owned by root"
-    # apt resolves the package against this Debian's own archive, as a real installation would.
-    apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
-        { cat "$work/apt.log"; fail "apt cannot install the package here"; }
-    dpkg-deb -x "$deb" "$work/root"
-    root=$work/root/usr
-    file -L "$root/lib/zefirana/Zefirana" | grep -q ', stripped' || fail "the packaged program is not stripped"
-fi
+(cd "$build" && cpack -G DEB -B "$work" --config CPackConfig.cmake) >"$work/log" 2>&1 ||
+    { cat "$work/log"; echo "FAIL: cpack -G DEB"; exit 1; }
+arch=$(dpkg --print-architecture)
+deb=$work/zefirana_2.00-1_$arch.deb
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package) $(field Version) $(field Architecture)" = "zefirana 2.00-1 $arch" ] ||
+    fail "the package is $(field Package) $(field Version) $(field Architecture)"
+# The dependencies come from dpkg-shlibdeps: versioned Qt libraries, the C library and the
+# sound library the audio module links.
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpulse0; do
+    field Depends | tr ',' '\n' | grep -q "^ *$lib (>= [^)]*)$" ||
+        fail "Depends lacks a versioned $lib: $(field Depends)"
+done
+dpkg-deb -c "$deb" | grep -v ' root/root ' && fail "files not owned by root"
+# apt resolves the package against this Debian's own archive, as a real installation would.
+apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
+    { cat "$work/apt.log"; fail "apt cannot install the package here"; }
+dpkg-deb -x "$deb" "$work/root"
+root=$work/root/usr
+file -L "$root/lib/zefirana/Zefirana" | grep -q ', stripped' || fail "the packaged program is not stripped"
 
 cues="esatto emilia toscana lombardia trentino veneto friuli piemonte liguria umbria marche lazio abruzzo
       molise campania puglia basilicata calabria sicilia sardegna valle"
@@ -61,8 +52,8 @@ cues="esatto emilia toscana lombardia trentino veneto friuli piemonte liguria um
 diff "$work/expected" "$work/installed" || fail "the installed files or their modes differ (< expected, > installed)"
 link=$(readlink "$root/bin/zefirana")
 [ "$link" = ../lib/zefirana/Zefirana ] || fail "bin/zefirana -> $link, not ../lib/zefirana/Zefirana"
-for pair in $(for c in $cues; do echo regione/$c.wav:lib/zefirana/regione/$c.wav; done) \
-        resources/flag.png:share/icons/hicolor/32x32/apps/$id.png resources/flag@2x.png:share/icons/hicolor/64x64/apps/$id.png \
+diff -r "$src/regione" "$root/lib/zefirana/regione" || fail "the installed cues differ from regione/"
+for pair in resources/flag.png:share/icons/hicolor/32x32/apps/$id.png resources/flag@2x.png:share/icons/hicolor/64x64/apps/$id.png \
         resources/zefirana.png:share/icons/hicolor/256x256/apps/$id.png packaging/linux/$id.desktop:share/applications/$id.desktop \
         packaging/linux/$id.metainfo.xml:share/metainfo/$id.metainfo.xml packaging/linux/copyright:share/doc/zefirana/copyright; do
     cmp -s "$src/${pair%%:*}" "$root/${pair#*:}" || fail "${pair#*:} differs from ${pair%%:*}"
@@ -80,14 +71,7 @@ for tag in "<id>$id</id>" "<launchable type=\"desktop-id\">$id.desktop</launchab
     grep -qF "$tag" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo has no $tag"
 done
 
-QT_QPA_PLATFORM=offscreen "$root/bin/zefirana" >"$work/run.log" 2>&1 &
-pid=$!
-sleep 3
-if kill -0 $pid 2>/dev/null; then
-    kill $pid; wait $pid 2>/dev/null
-else
-    wait $pid; fail "the program ended by itself with status $?"; cat "$work/run.log"
-fi
-pid=
-[ $status -eq 0 ] && echo "PASS: $mode"
+QT_QPA_PLATFORM=offscreen timeout 3 "$root/bin/zefirana" >"$work/log" 2>&1
+[ $? -eq 124 ] || { cat "$work/log"; fail "the program ended by itself before 3 seconds"; }
+[ $status -eq 0 ] && echo "PASS: the Debian package"
 exit $status
