@@ -239,6 +239,9 @@ class Program:
         _, _, width, height = self.geometry()
         check(caption == CAPTION and width == CLIENT[0] and CLIENT[1] + 10 < height < CLIENT[1] + 60,
               f"the window {caption!r} is {width}x{height}")
+        if not wine:  # readable, as a screen reader would have it, before the first key or click
+            wait_for("the window on the accessibility bus", lambda: self.alive("its window is readable")
+                     and self._read(lambda tops: any(top.get_role_name() == "frame" for top in tops)), START)
 
     def alive(self, what):
         check(self.process.poll() is None, f"the program ended ({self.process.returncode}) before {what}")
@@ -266,7 +269,8 @@ class Program:
         check(run("xdotool", "windowfocus", "--sync", self.wid, "key", "--delay", "50", *names).returncode == 0,
               "xdotool could not type")
 
-    def _accessible(self):
+    def _read(self, probe):
+        """probe(the program's top-level accessible objects, read afresh), or None while unreadable."""
         Atspi, GLib = atspi()
         try:
             desktop = Atspi.get_desktop(0)
@@ -274,11 +278,16 @@ class Program:
             for app in children(desktop):
                 if self.pid in (None, app.get_process_id()):
                     app.clear_cache()
-                    texts = [n.get_name() for top in children(app) if top.get_role_name() in ("dialog", "alert")
-                             for n in children(top) if n.get_role_name() == "label" and n.get_name()]
-                    return len(texts) == 1 and texts[0]
+                    return probe(children(app))
         except GLib.Error:
             return None
+
+    def _accessible(self):
+        def text(tops):
+            texts = [n.get_name() for top in tops if top.get_role_name() in ("dialog", "alert")
+                     for n in children(top) if n.get_role_name() == "label" and n.get_name()]
+            return len(texts) == 1 and texts[0]
+        return self._read(text)
 
     def _clipboard(self):
         """Under Wine, Ctrl+C in a box puts its title, text and buttons on the clipboard, each
