@@ -9,7 +9,13 @@
 # - Wine's ALSA driver can hold up a sound call for seconds on a machine with no sound card, and
 #   its menu builder writes desktop entries into the home folder: both are left out unless
 #   WINEDLLOVERRIDES says otherwise.
+# - Wine makes Unix file names in the locale's character set: under the C locale of a bare
+#   container a folder named with accents could not be made, so the C locale becomes C.UTF-8.
 set -eu
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *[Uu][Tt][Ff]-8* | *[Uu][Tt][Ff]8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 for name in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do
   eval "export WINE$name=\"\$$name\""
 done
