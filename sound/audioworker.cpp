@@ -10,8 +10,6 @@ namespace sound {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Threads left behind and not yet ended, in the whole program.
 std::atomic<int> leftBehind{0};
 
@@ -23,14 +21,18 @@ struct AudioWorker::Lane
     std::mutex mutex;
     std::condition_variable wake;     // a request came, or the thread must end
     std::condition_variable finished; // the thread has ended
-    std::optional<std::optional<Pcm>> pending; // the request not taken up yet: a cue, or silence
-    Clock::time_point busySince;      // when the call into the output began; zero while idle
+    std::optional<Request> pending;   // the request not taken up yet
+    Clock::time_point busySince;      // when the request being served was taken up; zero while idle
+    bool mayBeAbandoned = true;       // false once the output made says it may not be
     bool ending = false;              // no more requests: stop and end
     bool leftBehind = false;
     bool done = false;
 };
 
-AudioWorker::AudioWorker(OutputFactory createOutput) : createOutput_(std::move(createOutput)) {}
+AudioWorker::AudioWorker(OutputFactory createOutput, Loader load)
+    : createOutput_(std::move(createOutput)), load_(std::move(load))
+{
+}
 
 AudioWorker::~AudioWorker()
 {
@@ -49,21 +51,21 @@ AudioWorker::~AudioWorker()
         thread_.detach();
 }
 
-void AudioWorker::play(Pcm pcm) { request(std::move(pcm)); }
+void AudioWorker::play(std::filesystem::path file, Clock::time_point asked) { request({std::move(file), asked}); }
 
 void AudioWorker::stop()
 {
     if (lane_) // nothing has played yet otherwise
-        request(std::nullopt);
+        request({std::nullopt, Clock::now()});
 }
 
-void AudioWorker::request(std::optional<Pcm> cue)
+void AudioWorker::request(Request next)
 {
-    if (lane_ && cue) {
+    if (lane_ && next.file) {
         std::unique_lock lock(lane_->mutex);
         const bool stuck = lane_->busySince != Clock::time_point()
                            && Clock::now() - lane_->busySince > kStuckAfter;
-        if (stuck && leftBehind < kMaxLeftBehind) {
+        if (stuck && lane_->mayBeAbandoned && leftBehind < kMaxLeftBehind) {
             ++leftBehind;
             lane_->leftBehind = lane_->ending = true;
             lane_->pending.reset();
@@ -74,40 +76,51 @@ void AudioWorker::request(std::optional<Pcm> cue)
     }
     if (!lane_) {
         lane_ = std::make_shared<Lane>();
-        lane_->pending = std::move(cue);
-        thread_ = std::thread(&AudioWorker::run, lane_, createOutput_);
+        lane_->pending = std::move(next);
+        thread_ = std::thread(&AudioWorker::run, lane_, createOutput_, load_);
         return;
     }
     const std::lock_guard lock(lane_->mutex);
-    lane_->pending = std::move(cue);
+    lane_->pending = std::move(next);
     lane_->wake.notify_one();
 }
 
-void AudioWorker::run(std::shared_ptr<Lane> lane, OutputFactory createOutput)
+void AudioWorker::run(std::shared_ptr<Lane> lane, OutputFactory createOutput, Loader load)
 {
     std::unique_ptr<AudioOutput> output;
     bool outputTried = false;
     std::unique_lock lock(lane->mutex);
     for (;;) {
+        lane->busySince = {};
         lane->wake.wait(lock, [&] { return lane->pending || lane->ending; });
         if (lane->ending)
             break;
-        const std::optional<Pcm> cue = std::move(*lane->pending);
+        const Request next = std::move(*lane->pending);
         lane->pending.reset();
         lane->busySince = Clock::now();
         lock.unlock();
 
-        if (!outputTried) {
+        const std::optional<Pcm> cue = next.file ? load(*next.file) : std::nullopt;
+        lock.lock();
+        // Left behind while the file was read, or replaced by a newer request: out of its moment.
+        if (lane->ending)
+            break;
+        if (lane->pending)
+            continue;
+        lock.unlock();
+
+        if (cue && !outputTried) {
             outputTried = true;
             output = createOutput();
+            const bool mayBeAbandoned = !output || output->mayBeAbandoned();
+            const std::lock_guard guard(lane->mutex);
+            lane->mayBeAbandoned = mayBeAbandoned;
         }
         if (output && cue)
-            output->play(*cue);
+            output->play(*cue, next.asked);
         else if (output)
             output->stop();
-
         lock.lock();
-        lane->busySince = {};
     }
     lock.unlock();
     // A cue of a thread left behind is out of its moment: destroying the output silences it.

@@ -11,20 +11,13 @@
 
 namespace sound {
 
-std::optional<Pcm> loadWavFile(const QString &path, qint64 maxBytes)
+std::optional<Pcm> loadWavFile(const std::filesystem::path &path, qint64 maxBytes)
 {
-    // isFile() is true only for regular files (following symbolic links), so
-    // folders, FIFOs and devices are turned away before anything is opened.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() <= 0 || info.size() > maxBytes)
-        return std::nullopt;
-
     QFile file;
-    qint64 size = info.size();
 #ifdef Q_OS_UNIX
-    // The path may have been swapped for a FIFO since it was looked at: open it
-    // without blocking and check again what was actually opened.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Opened by the path's own bytes, without blocking (a FIFO would wait for a writer), and
+    // then checked for what was actually opened: only a regular file of a sensible size.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     struct stat st;
@@ -33,10 +26,15 @@ std::optional<Pcm> loadWavFile(const QString &path, qint64 maxBytes)
         ::close(fd);
         return std::nullopt;
     }
-    size = st.st_size;
+    const qint64 size = st.st_size;
 #else
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // isFile() is true only for regular files (following shortcuts), so folders and devices
+    // are turned away before anything is opened.
+    const QString name = QString::fromStdU16String(path.u16string());
+    const QFileInfo info(name);
+    const qint64 size = info.size();
+    file.setFileName(name);
+    if (!info.isFile() || size <= 0 || size > maxBytes || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
 #endif
 

@@ -1,12 +1,22 @@
 #include "sound/cuepath.h"
 
-#include <QDir>
+#include <QCoreApplication>
 
 namespace sound {
 
-QString cuePath(const QString &programFolder, QStringView relativeName)
+std::filesystem::path programFolder()
 {
-    return QDir(programFolder).filePath(relativeName.toString());
+#ifdef Q_OS_LINUX
+    std::error_code error;
+    if (const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error); !error)
+        return program.parent_path();
+#endif
+    return QCoreApplication::applicationDirPath().toStdU16String();
+}
+
+std::filesystem::path cuePath(const std::filesystem::path &programFolder, QStringView relativeName)
+{
+    return programFolder / relativeName.toString().toStdU16String();
 }
 
 } // namespace sound

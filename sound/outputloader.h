@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QString>
-
+#include <filesystem>
 #include <memory>
 
 namespace sound {
@@ -9,7 +8,7 @@ namespace sound {
 class AudioOutput;
 
 // Makes the platform's audio output, or nothing when there is none; called on the audio
-// worker's thread. programFolder is the folder of the running program.
-std::unique_ptr<AudioOutput> createAudioOutput(const QString &programFolder);
+// worker's thread. programFolder is the folder of the running program (programFolder()).
+std::unique_ptr<AudioOutput> createAudioOutput(const std::filesystem::path &programFolder);
 
 } // namespace sound

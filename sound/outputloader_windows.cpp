@@ -3,13 +3,32 @@
 
 #include "sound/outputloader.h"
 
-#include "sound/winmmoutput.h"
+#include "sound/playsoundoutput.h"
+
+#include <windows.h>
+#include <mmsystem.h>
 
 namespace sound {
 
-std::unique_ptr<AudioOutput> createAudioOutput(const QString & /*programFolder*/)
+namespace {
+
+bool playSoundW(const QByteArray *file)
 {
-    return std::make_unique<WinmmOutput>();
+    if (!file) // returns once the platform has let go of the cue's bytes, which may then be freed
+        return PlaySoundW(nullptr, nullptr, 0);
+    // With no output device the call still reports success, and nothing would sound.
+    // SND_ASYNC: returns at once, the cue plays in the background, in place of any other sound
+    // of the program. SND_NODEFAULT: a cue the platform cannot play gives silence, not the
+    // system's default sound.
+    return waveOutGetNumDevs() != 0
+           && PlaySoundW(reinterpret_cast<LPCWSTR>(file->constData()), nullptr, SND_MEMORY | SND_ASYNC | SND_NODEFAULT);
+}
+
+} // namespace
+
+std::unique_ptr<AudioOutput> createAudioOutput(const std::filesystem::path & /*programFolder*/)
+{
+    return std::make_unique<PlaySoundOutput>(playSoundW);
 }
 
 } // namespace sound

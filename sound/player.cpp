@@ -2,26 +2,23 @@
 
 #include "sound/audiooutput.h"
 #include "sound/cuefile.h"
+#include "sound/cuepath.h"
 #include "sound/outputloader.h"
-
-#include <QCoreApplication>
 
 namespace sound {
 
 Player::Player()
-    : worker_([folder = QCoreApplication::applicationDirPath()] { return createAudioOutput(folder); })
+    : Player([folder = programFolder()] { return createAudioOutput(folder); },
+             [](const std::filesystem::path &file) { return loadWavFile(file); })
 {
 }
 
-Player::Player(AudioWorker::OutputFactory createOutput) : worker_(std::move(createOutput)) {}
-
-void Player::suona(const QString &path)
+Player::Player(AudioWorker::OutputFactory createOutput, AudioWorker::Loader load)
+    : worker_(std::move(createOutput), std::move(load))
 {
-    if (std::optional<Pcm> pcm = loadWavFile(path))
-        worker_.play(std::move(*pcm));
-    else
-        worker_.stop();
 }
+
+void Player::suona(const std::filesystem::path &path) { worker_.play(path, AudioWorker::Clock::now()); }
 
 void Player::stop() { worker_.stop(); }
 

@@ -11,13 +11,11 @@
 #include <unistd.h>
 
 #include <array>
+#include <utility>
 
 namespace sound {
 
 namespace {
-
-// A cue whose playback could not begin within this time is out of its moment: dropped.
-constexpr std::chrono::seconds kLate{2};
 
 // The size of a PulseAudio cookie, fixed by its protocol.
 constexpr std::size_t kCookieBytes = 256;
@@ -101,21 +99,23 @@ PulseOutput::~PulseOutput()
         ::close(cookieFile_);
 }
 
-void PulseOutput::play(const Pcm &pcm)
+void PulseOutput::play(const Pcm &pcm, Clock::time_point asked)
 {
     if (!loop_)
         return;
     const Locked locked(loop_);
     dropStream();
+    // The time spent connecting counts: a cue asked for while the server did not answer is
+    // never heard once it answers late.
     const pa_sample_spec format = sampleSpec(pcm);
-    if (!pa_sample_spec_valid(&format) || !connect())
+    if (!pa_sample_spec_valid(&format) || !connect() || late(asked))
         return;
     stream_ = pa_stream_new(context_, "cue", &format, nullptr);
     if (!stream_)
         return;
     samples_ = pcm.samples;
     sent_ = 0;
-    asked_ = std::chrono::steady_clock::now();
+    asked_ = asked;
     pa_stream_set_state_callback(stream_, streamChanged, this);
     pa_stream_set_write_callback(stream_, writable, this);
     if (pa_stream_connect_playback(stream_, nullptr, nullptr, PA_STREAM_NOFLAGS, nullptr, nullptr) < 0)
@@ -163,13 +163,25 @@ void PulseOutput::dropStream()
 {
     if (!stream_)
         return;
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_set_write_callback(stream_, nullptr, nullptr);
-    // Unplayed samples go with the stream.
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
+    pa_stream *stream = std::exchange(stream_, nullptr);
     samples_.clear();
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    // A stream the server is still making cannot be disconnected yet, and let go of now it would
+    // stay on the server for as long as the connection lasts: it is watched until it is ready
+    // (then disconnected) or failed.
+    if (pa_stream_get_state(stream) == PA_STREAM_CREATING)
+        pa_stream_set_state_callback(stream, droppedStreamChanged, nullptr);
+    else
+        release(stream);
+}
+
+void PulseOutput::release(pa_stream *stream)
+{
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    // Unplayed samples go with the stream.
+    if (pa_stream_get_state(stream) == PA_STREAM_READY)
+        pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
 }
 
 void PulseOutput::dropContext()
@@ -208,9 +220,14 @@ void PulseOutput::streamChanged(pa_stream *stream, void *self)
     if (stream != out->stream_)
         return;
     const pa_stream_state_t state = pa_stream_get_state(stream);
-    if (!PA_STREAM_IS_GOOD(state)
-        || (state == PA_STREAM_READY && std::chrono::steady_clock::now() - out->asked_ > kLate))
+    if (!PA_STREAM_IS_GOOD(state) || (state == PA_STREAM_READY && late(out->asked_)))
         out->dropStream();
+}
+
+void PulseOutput::droppedStreamChanged(pa_stream *stream, void *)
+{
+    if (pa_stream_get_state(stream) != PA_STREAM_CREATING)
+        release(stream);
 }
 
 void PulseOutput::writable(pa_stream *stream, size_t bytes, void *self)

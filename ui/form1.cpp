@@ -313,7 +313,7 @@ void Form1::setTicking(bool ticking)
 
 void Form1::playCue(QStringView relativeName)
 {
-    player_.suona(sound::cuePath(QCoreApplication::applicationDirPath(), relativeName));
+    player_.suona(sound::cuePath(sound::programFolder(), relativeName));
 }
 
 void Form1::endProgram()

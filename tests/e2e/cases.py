@@ -131,33 +131,39 @@ def writes_nothing(path):
         check(not faults, "the program wrote or connected where it must not:\n  " + "\n  ".join(faults[:40]))
 
 
-def install(session, path):
-    """A copy of the program in the session's folder "program", with tones for cues (the
-    regions' long, to be cut short) and its audio module."""
-    folder = os.path.join(session.dir, "program")
+def install(session, path, name="program"):
+    """A copy of the program in the session's folder `name`, with tones for cues (the regions'
+    long, to be cut short) and its audio module."""
+    folder = os.path.join(session.dir, name)
     write_cues(os.path.join(folder, "regione"))
     shutil.copy2(os.path.join(os.path.dirname(path), "zefirana-audio.so"), folder)
     return shutil.copy2(path, folder)
 
 
-def turn(session, program):
-    """A turn whose region cue is heard, cut short by the praise, which is heard to its end."""
+def turn(session, program, count=True):
+    """A turn whose region cue is heard, cut short by the praise, which is heard to its end; and,
+    if count, one stream on the sound server while each cue sounds, none left after."""
     mark = len(session.heard())
     asked = program.press_car()
     session.hear(REGIONS[asked][3], mark, "after the car", whole=False)
+    check(not count or session.streams() == 1, f"{session.streams()} streams play the region's cue")
     mark = len(session.heard())
     program.answer(asked, PRAISE)
     session.hear("esatto.wav", mark, "in place of the region's")
+    check(not count or session.streams() <= 1, f"{session.streams()} streams are left as the praise ends")
     loud = [i for i, v in enumerate(session.heard()[mark:]) if abs(v) > 300]
     check(loud[-1] - loud[0] < 5 * RATE, "the region's cue sounded on under the praise")
+    if count:
+        session.no_stream_left("after a turn")
 
 
 def plays_own_cues(path):
     """The cues are played from the folder "regione" beside the program through the audio module
-    beside it; the working folder's (silent) cues and its module are never used."""
+    beside it, in a folder whose name is not UTF-8 (a raw Latin-1 byte); the working folder's
+    (silent) cues and its module are never used."""
     with Session(sound=True) as session:
-        copy = install(session, path)
-        os.rename(os.path.join(session.dir, "program", "zefirana-audio.so"), os.path.join(session.dir, "zefirana-audio.so"))
+        copy = install(session, path, "lat\udcedn")  # the byte 0xED, as os functions write it
+        os.rename(os.path.join(os.path.dirname(copy), "zefirana-audio.so"), os.path.join(session.dir, "zefirana-audio.so"))
         write_cues(os.path.join(session.dir, "regione"), silent=True)
         program = session.start(copy)
         program.press_car()
@@ -173,16 +179,28 @@ def plays_own_cues(path):
 
 def stalls(path):
     """A sound server that stops answering (SIGSTOP) before the first press, between cues and
-    during a cue costs the window nothing; the sound is back once it answers again, or is
-    started again on the same socket; Esci ends the program at once even with a connection stuck."""
+    during a cue costs the window nothing; a cue that could not begin within 2 s of its press
+    is never heard; the sound is back once the server answers again, or is started again on the
+    same socket; no stream of the program's is left on it; Esci ends the program at once even
+    with a connection stuck."""
     with Session(sound=True) as session:
         program = session.start(install(session, path))
         os.kill(session.pulseaudio.pid, signal.SIGSTOP)
         for _ in range(3):  # the first press and later ones, each after the worker was stuck a while
             program.answer(program.press_car(), PRAISE)
             time.sleep(2.5)
+        time.sleep(5.5)  # the last cue was asked for 8 s ago
+        mark = len(session.heard())
         os.kill(session.pulseaudio.pid, signal.SIGCONT)
+        wait_for("1.5 s of the sink recorded", lambda: len(session.heard()) > mark + 3 * RATE // 2)
+        check(max(map(abs, session.heard()[mark:])) < 300, "a cue was heard 8 s after its press")
+        session.no_stream_left("after the stall")
         turn(session, program)
+        # Stopped while connected: the region's stream, replaced by the praise's, is still being made.
+        os.kill(session.pulseaudio.pid, signal.SIGSTOP)
+        program.answer(program.press_car(), PRAISE)
+        os.kill(session.pulseaudio.pid, signal.SIGCONT)
+        session.no_stream_left("after cues replaced while the server was stopped")
         session.start_sound()
         turn(session, program)
         # Started again and stalled at once: the next cue waits on a new connection.
@@ -207,7 +225,7 @@ def wine_turn(package, runner):
         subprocess.run(["wineserver", "-k"], env=session.env, capture_output=True)
         try:
             program = Program(session.spawn([runner, os.path.join(folder, "Zefirana.exe")], quiet=False), None, wine=True)
-            turn(session, program)
+            turn(session, program, count=False)
             program.quit()
         finally:
             subprocess.run(["wineserver", "-k"], env=session.env, capture_output=True)

@@ -178,6 +178,14 @@ class Session:
             self.spawn(["parec", "-d", "zefirana.monitor", "--raw", "--format=s16le", f"--rate={RATE}", "--channels=1",
                         "--latency-msec=20"], env=self.pulse, stdout=out)
 
+    def streams(self):
+        """How many streams play to the sound server: the program's (the recorder's is no sink input)."""
+        return len(run("pactl", "list", "short", "sink-inputs", env=self.pulse).stdout.splitlines())
+
+    def no_stream_left(self, what):
+        wait_for(lambda: f"the program's {self.streams()} streams to leave the sound server {what}",
+                 lambda: self.streams() == 0)
+
     def heard(self):
         with open(self.recording, "rb") as f:
             return array.array("h", f.read())

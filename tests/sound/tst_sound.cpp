@@ -1,11 +1,13 @@
 // Sound cues: the WAV reader against good files and a corpus of broken ones, cue paths, loading
-// cue files, and the player with its audio thread, against an output that can be held stuck.
+// cue files, and the player with its audio thread, against a file system and outputs that can be
+// held stuck, and the output on a sound call that belongs to the whole process.
 // What the real output plays is checked end to end, on a sound server of the test's own.
 
 #include "sound/audiooutput.h"
 #include "sound/cuefile.h"
 #include "sound/cuepath.h"
 #include "sound/player.h"
+#include "sound/playsoundoutput.h"
 #include "sound/wavwriter.h"
 
 #include <QDir>
@@ -16,6 +18,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -107,6 +110,7 @@ struct OutputLog
         return f();
     }
     void hold(bool on) { change([&] { held = on; }); }
+    void clear() { change([&] { events.clear(), outputs = 0; }); }
     // Adds an event; a play added while held waits until the outputs are let go.
     void add(const QString &event, bool play = false)
     {
@@ -130,11 +134,17 @@ class FakeOutput final : public sound::AudioOutput
 
 public:
     ~FakeOutput() override { outputLog.add(u"%1 gone"_s.arg(id_)); }
-    void play(const sound::Pcm &pcm) override { outputLog.add(u"%1 plays %2"_s.arg(id_).arg(pcm.samples.size()), true); }
+    void play(const sound::Pcm &pcm, Clock::time_point) override
+    {
+        outputLog.add(u"%1 plays %2"_s.arg(id_).arg(pcm.samples.size()), true);
+    }
     void stop() override { outputLog.add(u"%1 stops"_s.arg(id_)); }
+    bool mayBeAbandoned() const override { return true; }
 };
 
 const sound::AudioWorker::OutputFactory fakeOutputs = [] { return std::make_unique<FakeOutput>(); };
+const sound::AudioWorker::Loader readFiles = [](const std::filesystem::path &file) { return sound::loadWavFile(file); };
+const int stuck = int(sound::AudioWorker::kStuckAfter.count()) + 200; // ms to a worker left behind
 
 } // namespace
 
@@ -146,11 +156,11 @@ class TestSound : public QObject
 
     QString path(const QString &name) const { return dir_.filePath(name); }
     // A cue of `bytes` bytes of samples.
-    QString cue(int bytes)
+    std::filesystem::path cue(int bytes)
     {
         const QString name = path(u"cue-%1.wav"_s.arg(bytes));
         write(name, wav({}, QByteArray(bytes, '\x08')));
-        return name;
+        return name.toStdU16String();
     }
 
 private slots:
@@ -237,14 +247,16 @@ private slots:
         QCOMPARE(pcm ? sound::wavFile(*pcm) : QByteArray(), plain);
     }
 
-    void cuePathAtTheRoot() { QCOMPARE(sound::cuePath(u"/"_s, u"regione/toscana.wav"), u"/regione/toscana.wav"_s); }
+    void cuePathAtTheRoot() { QCOMPARE(sound::cuePath("/", u"regione/toscana.wav").native(), "/regione/toscana.wav"); }
 
     void loadsCueFiles_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("good");
         QTest::newRow("below a Unicode folder")
-            << sound::cuePath(path(u"Scuola Elementare/Perù è"_s), u"regione/toscana.wav") << true;
+            << QString::fromStdU16String(
+                   sound::cuePath(path(u"Scuola Elementare/Perù è"_s).toStdU16String(), u"regione/toscana.wav").u16string())
+            << true;
         QTest::newRow("32 MiB") << path(u"%1.wav"_s.arg(32 << 20)) << true;
         QTest::newRow("a frame over 32 MiB") << path(u"%1.wav"_s.arg((32 << 20) + 4)) << false;
         QTest::newRow("missing") << path(u"regione/missing.wav"_s) << false;
@@ -259,7 +271,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(bool, good);
-        QCOMPARE(sound::loadWavFile(file).has_value(), good);
+        QCOMPARE(sound::loadWavFile(file.toStdU16String()).has_value(), good);
     }
 
     // The caller never waits on the output: an output stuck for long is left behind for a fresh
@@ -268,11 +280,10 @@ private slots:
     // playing anything more; a cue that cannot be read stops the one sounding.
     void neverWaitsOnTheOutput()
     {
-        const int stuck = int(sound::AudioWorker::kStuckAfter.count()) + 200;
         QElapsedTimer clock;
         clock.start();
         outputLog.hold(true);
-        auto player = std::make_unique<sound::Player>(fakeOutputs);
+        auto player = std::make_unique<sound::Player>(fakeOutputs, readFiles);
         for (int n = 1; n <= 3; ++n) {
             player->suona(cue(10 * n));
             outputLog.waitFor(u"%1 plays %2"_s.arg(n).arg(10 * n));
@@ -284,7 +295,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 3 * stuck + 5000, "the player waited");
         outputLog.hold(false);
         outputLog.waitFor(u"3 plays 50"_s);
-        player->suona(path(u"missing.wav"_s));
+        player->suona(path(u"missing.wav"_s).toStdU16String());
         outputLog.waitFor(u"3 stops"_s);
         player.reset();
         for (const QString &gone : {u"1 gone"_s, u"2 gone"_s, u"3 gone"_s})
@@ -293,6 +304,48 @@ private slots:
         log.sort();
         QCOMPARE(log, QStringList({u"1 gone"_s, u"1 plays 10"_s, u"2 gone"_s, u"2 plays 20"_s, u"3 gone"_s,
                                    u"3 plays 30"_s, u"3 plays 50"_s, u"3 stops"_s}));
+    }
+
+    // The caller never waits on the file system: files are read on the audio thread, the newest
+    // request's only, and one read while a newer request came is dropped unplayed.
+    void readsOnTheAudioThread()
+    {
+        outputLog.clear();
+        outputLog.hold(true);
+        sound::Player player(fakeOutputs, [caller = std::this_thread::get_id()](const std::filesystem::path &file) {
+            const bool here = std::this_thread::get_id() == caller;
+            // While held, as a file system that does not answer.
+            outputLog.add(u"reads %1%2"_s.arg(file.c_str(), here ? " on the caller's thread" : ""), !here);
+            return std::optional(sound::Pcm{1, 16000, 16, QByteArray(file.native().size(), '\0')});
+        });
+        player.suona("a");
+        outputLog.waitFor(u"reads a"_s);
+        player.suona("bb");
+        player.suona("ccc");
+        outputLog.hold(false);
+        QCOMPARE(outputLog.waitFor(u"1 plays 3"_s), QStringList({u"reads a"_s, u"reads ccc"_s, u"1 plays 3"_s}));
+    }
+
+    // A sound call of the whole process (as on Windows) stuck for long keeps its one output: once
+    // it returns, its cue, now late, is stopped before the newer cue's call, which sounds.
+    void processWideSoundCall()
+    {
+        outputLog.clear();
+        outputLog.hold(true);
+        QByteArray sounding; // what the process plays
+        const auto call = [&sounding](const QByteArray *file) {
+            outputLog.change([&] { sounding = file ? *file : QByteArray(); });
+            outputLog.add(file ? u"plays %1"_s.arg(file->size()) : u"stops"_s, file);
+            return true;
+        };
+        sound::Player player([&] { return std::make_unique<sound::PlaySoundOutput>(call); }, readFiles);
+        player.suona(cue(10));
+        outputLog.waitFor(u"plays 54"_s);
+        QTest::qWait(stuck);
+        player.suona(cue(20));
+        outputLog.hold(false);
+        QCOMPARE(outputLog.waitFor(u"plays 64"_s), QStringList({u"plays 54"_s, u"stops"_s, u"plays 64"_s}));
+        QCOMPARE(outputLog.change([&] { return sounding; }), sound::wavFile({1, 16000, 16, QByteArray(20, '\x08')}));
     }
 };
 
