@@ -142,7 +142,8 @@ def install(session, path, name="program"):
 
 def turn(session, program, count=True):
     """A turn whose region cue is heard, cut short by the praise, which is heard to its end; and,
-    if count, one stream on the sound server while each cue sounds, none left after."""
+    if count, one stream on the sound server while each cue sounds, none left after. (Under Wine
+    the sound call plays one cue at a time for the whole process.)"""
     mark = len(session.heard())
     asked = program.press_car()
     session.hear(REGIONS[asked][3], mark, "after the car", whole=False)
@@ -150,9 +151,7 @@ def turn(session, program, count=True):
     mark = len(session.heard())
     program.answer(asked, PRAISE)
     session.hear("esatto.wav", mark, "in place of the region's")
-    check(not count or session.streams() <= 1, f"{session.streams()} streams are left as the praise ends")
-    loud = [i for i, v in enumerate(session.heard()[mark:]) if abs(v) > 300]
-    check(loud[-1] - loud[0] < 5 * RATE, "the region's cue sounded on under the praise")
+    check(not count or session.streams() <= 1, f"{session.streams()} streams: the region's cue plays on")
     if count:
         session.no_stream_left("after a turn")
 
@@ -186,21 +185,22 @@ def stalls(path):
     with Session(sound=True) as session:
         program = session.start(install(session, path))
         os.kill(session.pulseaudio.pid, signal.SIGSTOP)
+        stopped, mark = time.monotonic(), len(session.heard())
         for _ in range(3):  # the first press and later ones, each after the worker was stuck a while
             program.answer(program.press_car(), PRAISE)
             time.sleep(2.5)
         time.sleep(5.5)  # the last cue was asked for 8 s ago
-        mark = len(session.heard())
         os.kill(session.pulseaudio.pid, signal.SIGCONT)
-        wait_for("1.5 s of the sink recorded", lambda: len(session.heard()) > mark + 3 * RATE // 2)
+        # The sink makes up for the time it was stopped at once; then 1.5 s more.
+        end = mark + (time.monotonic() - stopped + 1.5) * RATE
+        wait_for("1.5 s of the sink recorded", lambda: len(session.heard()) > end)
         check(max(map(abs, session.heard()[mark:])) < 300, "a cue was heard 8 s after its press")
-        session.no_stream_left("after the stall")
-        turn(session, program)
-        # Stopped while connected: the region's stream, replaced by the praise's, is still being made.
+        # Stopped while connected: the region's stream, replaced by the praise's, is still being made
+        # (the next turn counts what is left of them).
         os.kill(session.pulseaudio.pid, signal.SIGSTOP)
         program.answer(program.press_car(), PRAISE)
         os.kill(session.pulseaudio.pid, signal.SIGCONT)
-        session.no_stream_left("after cues replaced while the server was stopped")
+        turn(session, program)
         session.start_sound()
         turn(session, program)
         # Started again and stalled at once: the next cue waits on a new connection.
