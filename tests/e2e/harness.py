@@ -182,10 +182,6 @@ class Session:
         """How many streams play to the sound server: the program's (the recorder's is no sink input)."""
         return len(run("pactl", "list", "short", "sink-inputs", env=self.pulse).stdout.splitlines())
 
-    def no_stream_left(self, what):
-        wait_for(lambda: f"the program's {self.streams()} streams to leave the sound server {what}",
-                 lambda: self.streams() == 0)
-
     def heard(self):
         with open(self.recording, "rb") as f:
             return array.array("h", f.read())
