@@ -101,21 +101,22 @@ void AudioWorker::run(std::shared_ptr<Lane> lane, OutputFactory createOutput, Lo
         lock.unlock();
 
         const std::optional<Pcm> cue = next.file ? load(*next.file) : std::nullopt;
+        if (cue && !outputTried) {
+            outputTried = true;
+            output = createOutput();
+        }
         lock.lock();
-        // Left behind while the file was read, or replaced by a newer request: out of its moment.
+        // Decided under the lock, before the output's first call: from now on the caller either
+        // has left this thread behind already (seen just below) or never will.
+        if (output && !output->mayBeAbandoned())
+            lane->mayBeAbandoned = false;
+        // Left behind meanwhile, or replaced by a newer request: out of its moment.
         if (lane->ending)
             break;
         if (lane->pending)
             continue;
         lock.unlock();
 
-        if (cue && !outputTried) {
-            outputTried = true;
-            output = createOutput();
-            const bool mayBeAbandoned = !output || output->mayBeAbandoned();
-            const std::lock_guard guard(lane->mutex);
-            lane->mayBeAbandoned = mayBeAbandoned;
-        }
         if (output && cue)
             output->play(*cue, next.asked);
         else if (output)
