@@ -5,10 +5,10 @@
 # exactly the program in lib/zefirana with the 21 cues beside it, the relative link
 # bin/zefirana, the desktop entry, the metainfo, the hicolor icons, the licences, the changelog,
 # the manual pages and the checker's overrides, as in the sources; the desktop entry and the
-# metainfo are valid and name the installed program, icon and version; man finds and renders
-# the manual page in English and Italian without a warning; the program, started through the
-# link, comes up (offscreen, no display); and a copy of the installed program plays its cues
-# through the installed audio module (an end-to-end case, on a private sound server).
+# metainfo are valid and name the installed program, icon and version; man renders the manual
+# page in English and in Italian without a warning; and a copy of the installed program comes up
+# and plays its cues through the installed audio module (the end-to-end case of the program's
+# own cues, on an X server and a sound server of its own).
 # Usage: check-install.sh <build folder> <source folder>. Exits 77 when a tool is missing.
 set -u
 build=$1 src=$2
@@ -79,8 +79,6 @@ for page in man6/zefirana.6.gz:NAME it/man6/zefirana.6.gz:NOME; do
     man --warnings -l "$root/share/man/${page%:*}" 2>"$work/man.log" | grep -qx "${page#*:}" && [ ! -s "$work/man.log" ] ||
         { cat "$work/man.log"; fail "man does not render ${page%:*} without warnings"; }
 done
-QT_QPA_PLATFORM=offscreen timeout 3 "$root/bin/zefirana" >"$work/log" 2>&1
-[ $? -eq 124 ] || { cat "$work/log"; fail "the program ended by itself before 3 seconds"; }
 /usr/bin/python3 -B "$src/tests/e2e/cases.py" plays-own-cues "$root/lib/zefirana/Zefirana" >"$work/log" 2>&1 ||
     { cat "$work/log"; fail "the installed program with its audio module plays no cue"; }
 [ $status -eq 0 ] && echo "PASS: the Debian package"
