@@ -8,6 +8,9 @@
 #   <prefix>/share/metainfo/<id>.metainfo.xml
 #   <prefix>/share/icons/hicolor/{32x32,64x64,256x256}/apps/<id>.png
 #   <prefix>/share/doc/zefirana/copyright      the licences of the program, its map, cues and fonts
+#   <prefix>/share/doc/zefirana/changelog.Debian.gz
+#   <prefix>/share/man/man6/zefirana.6.gz      the manual page, and in Italian in share/man/it/man6
+#   <prefix>/share/lintian/overrides/zefirana  what Debian's package checker is told to let pass, and why
 #
 # The program finds its cues below the folder of its own file; started through the link in
 # bin/, Qt still reports lib/zefirana as that folder, since it reads /proc/self/exe.
@@ -38,6 +41,29 @@ install(FILES ${linux_dir}/${ZEFIRANA_APP_ID}.desktop
 install(FILES ${linux_dir}/${ZEFIRANA_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${linux_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zefirana)
+install(FILES ${linux_dir}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME zefirana)
+
+# The Maintainer of the Debian package, who is also named in its changelog and as the address
+# for reports in the manual pages. The host is the project's own domain, the one its
+# application id (org.zefirana.zefirana) already names; whoever builds the package for others
+# puts their own address here.
+set(ZEFIRANA_DEBIAN_MAINTAINER "Gli sviluppatori di Zefirana <sviluppatori@zefirana.org>" CACHE STRING
+    "Maintainer field of the Debian package, and the address for reports in the manual pages")
+# The manual pages and the changelog in Debian's format, compressed as Debian keeps them
+# (gzip -9n: the smallest, with no time stamp, so that the same sources give the same files).
+set(compressed_docs)
+foreach(doc "zefirana.6;man/man6;zefirana.6" "zefirana.it.6;man/it/man6;zefirana.6"
+            "changelog;doc/zefirana;changelog.Debian")
+  list(GET doc 0 doc_source)
+  list(GET doc 1 doc_folder)
+  list(GET doc 2 doc_name)
+  set(doc_file ${CMAKE_CURRENT_BINARY_DIR}/share/${doc_folder}/${doc_name})
+  configure_file(${linux_dir}/${doc_source} ${doc_file} @ONLY)
+  add_custom_command(OUTPUT ${doc_file}.gz COMMAND gzip -9nkf ${doc_file} DEPENDS ${doc_file} VERBATIM)
+  install(FILES ${doc_file}.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/${doc_folder})
+  list(APPEND compressed_docs ${doc_file}.gz)
+endforeach()
+add_custom_target(zefirana_docs ALL DEPENDS ${compressed_docs})
 foreach(icon "flag.png;32x32" "flag@2x.png;64x64" "zefirana.png;256x256")
   list(GET icon 0 icon_file)
   list(GET icon 1 icon_size)
@@ -60,17 +86,18 @@ the game ends after twenty errors. The spoken cues are WAV files in
 their own voice.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(ZEFIRANA_PACKAGE_MAINTAINER "Gli sviluppatori di Zefirana <zefirana@localhost>" CACHE STRING
-    "Maintainer field of the Debian package")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZEFIRANA_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZEFIRANA_DEBIAN_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_VERSION 2.00)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the program links, with their versions, as dpkg-shlibdeps finds them
-# (needs the Debian packages dpkg-dev and file). Qt's X11 platform and JPEG plugins
-# come with libqt6gui6, so nothing needs adding by hand.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The libraries the program and its audio module link, with their versions, as dpkg-shlibdeps
+# finds them (needs the Debian package dpkg-dev), run by cpack through depends.cmake. Qt's X11
+# platform and JPEG plugins come with libqt6gui6, so nothing needs adding by hand. CPack's own
+# run of dpkg-shlibdeps is not used: finding a shared object below /usr/lib, it also adds
+# maintainer scripts that call ldconfig, which a module private to the program does not need.
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/CPackDepends.cmake INPUT ${linux_dir}/depends.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackDepends.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -65,17 +65,28 @@ def keyboard(path):
 
 
 def no_display(kind, path):
-    """Without a screen for the window: one line on standard error saying what is missing and
-    what to do, status 1, no file left."""
+    """Without a window system to open the window on: status 1, no file left, and on standard error
+    one line saying what is missing and what to do when there is no display to connect to, or else
+    (an unknown platform; the X11 plugin found but unloadable, as with a library of it missing) one
+    line saying that the window could not be opened, followed by Qt's own reasons."""
     free = next(n for n in range(31000, 32000) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
-    with tempfile.TemporaryDirectory() as folder:
+    with tempfile.TemporaryDirectory() as folder, tempfile.TemporaryDirectory() as plugins:
+        os.mkdir(os.path.join(plugins, "platforms"))
+        with open(glob.glob("/usr/lib/*/qt6/plugins/platforms/libqxcb.so")[0], "rb") as plugin, \
+                open(os.path.join(plugins, "platforms", "libqxcb.so"), "wb") as copy:
+            copy.write(plugin.read().replace(b"libQt6XcbQpa.so.6", b"libQt6XcbQpX.so.6"))
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C.UTF-8", "HOME": folder, "XDG_RUNTIME_DIR": folder,
                **{k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")},
-               **{"unset": {}, "dead": {"DISPLAY": f":{free}"}, "bogus": {"QT_QPA_PLATFORM": "bogus"}}[kind]}
+               **{"unset": {}, "dead": {"DISPLAY": f":{free}"}, "bogus": {"QT_QPA_PLATFORM": "bogus"},
+                  "plugin": {"DISPLAY": f":{free}", "QT_PLUGIN_PATH": plugins}}[kind]}
         result = subprocess.run([path], env=env, cwd=folder, capture_output=True, text=True, timeout=STEP)
-        check(result.returncode == 1 and not os.listdir(folder) and not result.stdout and re.fullmatch(
-            r"Zefirana: nessuno schermo [^\n]*\. Avvia Zefirana da una sessione grafica del desktop\.\n",
-            result.stderr), f"status {result.returncode}, files {os.listdir(folder)}, said {result.stderr!r}")
+        qt = {"bogus": 'find the Qt platform plugin "bogus" in ""', "plugin": 'load the Qt platform plugin "xcb" in "" even though it was found.'}
+        said = r"Zefirana: nessuno schermo [^\n]*\. Avvia Zefirana da una sessione grafica del desktop\.\n" if kind in ("unset", "dead") else \
+            r"Zefirana: impossibile aprire la finestra del gioco\. Il sistema grafico \(Qt\) risponde:\nqt\.qpa\.plugin: Could not " + \
+            re.escape(qt[kind]) + r"\nThis application failed to start because no Qt platform plugin could be initialized\.[^\n]*\n\n" \
+            r"Available platform plugins are: [^\n]*\bxcb\b[^\n]*\.\n"
+        check(result.returncode == 1 and not os.listdir(folder) and not result.stdout and re.fullmatch(said, result.stderr),
+              f"status {result.returncode}, files {os.listdir(folder)}, said {result.stderr!r}")
 
 
 TRACED = "open,openat,openat2,creat,rename,renameat,renameat2,unlink,unlinkat,mkdir,mkdirat,rmdir," \
@@ -227,7 +238,7 @@ def wine_turn(package, runner):
 
 CASES = {"two-copies": two_copies, "keyboard": keyboard, "writes-nothing": writes_nothing, "plays-own-cues": plays_own_cues,
          "stalled-sound-server": stalls, "wine-turn": wine_turn,
-         **{f"no-display-{kind}": functools.partial(no_display, kind) for kind in ("unset", "dead", "bogus")}}
+         **{f"no-display-{kind}": functools.partial(no_display, kind) for kind in ("unset", "dead", "bogus", "plugin")}}
 
 if __name__ == "__main__":
     main(CASES[sys.argv[1]], *sys.argv[2:])
