@@ -11,7 +11,10 @@ import sys
 
 exe, nm = sys.argv[1:3]
 symbols = subprocess.run([nm, exe], check=True, capture_output=True, text=True).stdout
-address = int(re.search(r"^([0-9a-f]+) \w _load_config_used$", symbols, re.M).group(1), 16)
+record = re.search(r"^([0-9a-f]+) \w _load_config_used$", symbols, re.M)
+if not record:
+    sys.exit(f"{exe} defines no _load_config_used (app/loadconfig.cpp)")
+address = int(record.group(1), 16)
 with open(exe, "r+b") as f:
     data = bytearray(f.read())
     pe = struct.unpack_from("<I", data, 0x3C)[0]
