@@ -81,8 +81,7 @@ with tempfile.TemporaryDirectory() as tmp:
         # Its load configuration makes Windows take those DLLs from the system folder only, never from
         # beside the program: DependentLoadFlags, 78 bytes in, is LOAD_LIBRARY_SEARCH_SYSTEM32 (00 08).
         entry = re.search(r"^Entry a ([0-9a-f]+) ([0-9a-f]+) Load Configuration", headers, re.M)
-        at = int(re.search(r"^ImageBase\s+([0-9a-f]+)", headers, re.M)[1], 16) + int(entry[1] if entry else "0", 16)
-        at += 78
+        at = 78 + int(re.search(r"^ImageBase\s+(\w+)", headers, re.M)[1], 16) + int(entry[1] if entry else "0", 16)
         dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-s", f"--start-address={at}", f"--stop-address={at + 2}",
                                exe], capture_output=True, text=True).stdout
         if not entry or int(entry[2], 16) < 80 or not re.search(rf"^ {at:x} 0008 ", dump, re.M):
