@@ -2,8 +2,17 @@
 #include "app/startup.h"
 #include "ui/form1.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char *argv[])
 {
+#ifdef _WIN32
+    // Whatever is loaded from now on, by Qt or by Windows for it, comes from the system folder,
+    // never from the program's own folder (the imports are kept there by loadconfig.cpp).
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+#endif
     const std::unique_ptr<QApplication> application = app::startToolkit(argc > 0 ? argv[0] : nullptr);
     QApplication::setApplicationName(app::kTitle.toString());
     QApplication::setApplicationVersion(QStringLiteral("2.00"));

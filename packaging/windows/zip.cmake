@@ -21,10 +21,17 @@ set(zip_licences
 
 set(copy_licences)
 set(licence_files)
+# Every file of the staged folder but the program, by its path in there (the installers list them).
+set(zip_data_files)
+foreach(cue IN LISTS zip_cues)
+  get_filename_component(name ${cue} NAME)
+  list(APPEND zip_data_files regione/${name})
+endforeach()
 while(zip_licences)
   list(POP_FRONT zip_licences from to)
   list(APPEND copy_licences COMMAND ${CMAKE_COMMAND} -E copy ${from} ${zip_dir}/LICENSES/${to})
   list(APPEND licence_files ${from})
+  list(APPEND zip_data_files LICENSES/${to})
 endwhile()
 
 add_custom_command(OUTPUT ${zip_file}

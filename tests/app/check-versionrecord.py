@@ -2,10 +2,12 @@
 """The version record and the icon of Zefirana.exe: app/zefirana.rc compiled by the MinGW
 resource compiler, then read back by it as a resource script, must hold exactly the record
 below, and the icon image must be the one of resources/flag.ico.
-Usage: check-versionrecord.py <source folder> [<zip>]. Exits 77 when windres is missing.
-Given the zip for Windows, it reads the record back from the Zefirana.exe in it, and checks that
-program from outside: a 64-bit GUI program that imports only Windows' own DLLs, beside the 21
-cues and the licences."""
+Usage: check-versionrecord.py <source folder> [<zip> <setup program> <MSI>]. Exits 77 when
+windres is missing. Given the packages for Windows, it reads the record back from the
+Zefirana.exe in the zip, and checks that program from outside: a 64-bit GUI program that
+imports only Windows' own DLLs and takes them from the system folder only, beside the 21 cues
+and the licences; the setup program is a 64-bit program with the game's icon and a record of
+its own, the MSI a 64-bit package for the machine with the upgrade code of every version."""
 
 import os
 import re
@@ -76,6 +78,14 @@ with tempfile.TemporaryDirectory() as tmp:
         foreign = {n for n in imports - WINDOWS_DLLS if not n.startswith("api-ms-win-")}
         if foreign or "winmm" not in imports:
             failures.append(f"Zefirana.exe imports {sorted(foreign)}, which are not Windows' own, or lacks winmm")
+        # Its load configuration makes Windows take those DLLs from the system folder only, never from
+        # beside the program: DependentLoadFlags, 78 bytes in, is LOAD_LIBRARY_SEARCH_SYSTEM32 (00 08).
+        entry = re.search(r"^Entry a ([0-9a-f]+) ([0-9a-f]+) Load Configuration", headers, re.M)
+        at = 78 + int(re.search(r"^ImageBase\s+(\w+)", headers, re.M)[1], 16) + int(entry[1] if entry else "0", 16)
+        dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-s", f"--start-address={at}", f"--stop-address={at + 2}",
+                               exe], capture_output=True, text=True).stdout
+        if not entry or int(entry[2], 16) < 80 or not re.search(rf"^ {at:x} 0008 ", dump, re.M):
+            failures.append("Zefirana.exe has no load configuration with DependentLoadFlags 0x800")
         compiled = [exe, "-J", "coff"]  # the resource compiler reads a program's resources too
     else:
         compiled = [f"{tmp}/zefirana.res"]
@@ -94,5 +104,17 @@ ico = open(f"{src}/resources/flag.ico", "rb").read()
 size, offset = struct.unpack_from("<II", ico, 14)
 if struct.pack(f"<{len(words)}I", *words) != ico[offset:offset + size]:
     failures.append("the icon image differs from resources/flag.ico: run tools/winres/split-ico.py again")
+if len(sys.argv) > 3:
+    # The setup program: 64-bit, with the game's icon and a version record of its own under Italian;
+    # the MSI per machine, with the upgrade code that every version keeps.
+    setup, msi = sys.argv[3:5]
+    record, magic, table = (subprocess.run(argv, capture_output=True, text=True).stdout for argv in (
+        [windres, "-i", setup, "-J", "coff", "-O", "rc"], ["x86_64-w64-mingw32-objdump", "-p", setup],
+        ["msiinfo", "export", msi, "Property"]))
+    named = re.search(r'BLOCK "0410.*VALUE "ProductName", "Zefirana".*VALUE "ProductVersion", "2\.00"', record, re.S)
+    iconic = ico[offset:offset + size] in open(setup, "rb").read()
+    codes = {"ALLUSERS\t1", "UpgradeCode\t{D7A97E49-1EE3-4723-B2A0-6268F9F237A1}"}
+    if not (named and iconic and re.search(r"^Magic\s+020b\b", magic, re.M) and codes <= set(table.splitlines())):
+        failures.append(f"the setup program (64-bit, the icon, its record) or the MSI differ:\n{record[-900:]}{table}")
 print("\n".join(f"FAIL: {f}" for f in failures) or "PASS: the version record and the icon of Zefirana.exe")
 sys.exit(1 if failures else 0)

@@ -1,7 +1,8 @@
 #!/bin/sh
-# Builds Zefirana for 64-bit Windows here, from the same source as on Linux, and packs the zip a
-# teacher unpacks:
-#   tools/windows/build.sh           makes build-windows/Zefirana-win64.zip
+# Builds Zefirana for 64-bit Windows here, from the same source as on Linux, and packs it the three
+# ways a school installs it:
+#   tools/windows/build.sh           makes, in build-windows/, Zefirana-win64.zip (unpacked anywhere),
+#                                    Zefirana-2.00-setup.exe (the setup program) and Zefirana-2.00.msi
 #   tools/windows/build.sh --tests   the same, and the test programs (test.sh runs them under Wine)
 # The static Qt it links is built first when the cache lacks it (tools/windows/build-qt.sh: 12 to
 # 25 minutes on two cores, once). JOBS sets how many compilers run at once.
@@ -24,4 +25,7 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$here/tools/windows/wine-run.sh" -DZEFIRANA_TESTS=$tests >/dev/null
 cmake --build "$build" -j"$jobs"
 seconds=$(($(date +%s) - began))
-echo "Built in ${seconds}s: $build/Zefirana-win64.zip ($(du -k "$build/Zefirana-win64.zip" | cut -f1) KiB)"
+echo "Built in ${seconds}s, in $build:"
+for package in Zefirana-win64.zip Zefirana-2.00-setup.exe Zefirana-2.00.msi; do
+  echo "  $package ($(du -k "$build/$package" | cut -f1) KiB)"
+done
