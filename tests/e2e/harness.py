@@ -39,12 +39,17 @@ def check(condition, message):
         raise AssertionError(message)
 
 
+def source(path):
+    """A file of the program's own source, its "\\uXXXX" escapes decoded."""
+    with open(os.path.join(os.path.dirname(__file__), "..", "..", path), encoding="utf-8") as f:
+        return re.sub(r"\\u([0-9a-fA-F]{4})", lambda m: chr(int(m[1], 16)), f.read())
+
+
 def read_regions():
-    """Region number: (name, prompt, reveal phrase, cue file), as the catalogue's unit test has them."""
-    with open(os.path.join(os.path.dirname(__file__), "..", "quiz", "tst_catalogue.cpp"), encoding="utf-8") as f:
-        rows = re.findall(r'row\((\d+), "([^"]*)", "([^"]*)", "regione/([^"]*)", "([^"]*)"\);', f.read())
-    check(len(rows) == 20, "the region table of tests/quiz/tst_catalogue.cpp was not found")
-    return {int(n): (name, prompt, reveal.replace("~", "\u00e8"), cue) for n, name, prompt, cue, reveal in rows}
+    """Region number: (name, prompt, reveal phrase, cue file), from the program's own catalogue."""
+    rows = re.findall(r'\{(\d+), u"([^"]*)", u"([^"]*)", u"regione/([^"]*)", u"([^"]*)"\}', source("quiz/regions.cpp"))
+    check(len(rows) == 20, "the region table of quiz/regions.cpp was not found")
+    return {int(n): (name, prompt, reveal, cue) for n, name, prompt, cue, reveal in rows}
 
 
 REGIONS = read_regions()
