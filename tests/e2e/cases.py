@@ -14,8 +14,8 @@ import tempfile
 import time
 import zipfile
 
-from harness import CLIENT, PRAISE, RATE, REGIONS, STEP, Program, Session, atspi, check, children, main, run, wait_for, \
-    write_cues
+from harness import CLIENT, PRAISE, RATE, REGIONS, STEP, STUCK_AFTER, Program, Session, atspi, check, children, main, \
+    run, wait_for, write_cues
 
 
 def two_copies(path):
@@ -178,9 +178,9 @@ def stalls(path):
     with Session(sound=True) as session:
         program = session.start(install(session, path))
         os.kill(session.pulseaudio.pid, signal.SIGSTOP)
-        for _ in range(3):  # the first press and later ones, each after the worker was stuck a while
+        for _ in range(3):  # the first press and later ones, each after the worker was stuck past its limit
             program.answer(program.press_car(), PRAISE)
-            time.sleep(2.5)
+            time.sleep(STUCK_AFTER + 0.5)
         os.kill(session.pulseaudio.pid, signal.SIGCONT)
         turn(session, program)
         session.start_sound()
