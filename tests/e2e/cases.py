@@ -20,7 +20,7 @@ from harness import CLIENT, PRAISE, RATE, REGIONS, STEP, STUCK_AFTER, Program, S
 
 def two_copies(path):
     """Two copies side by side, each with a game of its own; the arguments of the first, even the
-    toolkit's own, are not the program's business."""
+    toolkit's own, are not the program's business. One ends by Esci, the other by closing its frame."""
     with Session() as session:
         one = session.start(path, "-platform", "bogus", "--foo", "-style", "x")
         two = session.start(path)
@@ -30,7 +30,7 @@ def two_copies(path):
         one.answer(one.press_car(), PRAISE)
         one.quit()
         two.answer(asked, PRAISE)
-        two.quit()
+        two.close_frame()
 
 
 def keyboard(path):
