@@ -346,15 +346,13 @@ class Program:
         """Closes the window as the close button of its frame does (the window manager's
         WM_DELETE_WINDOW request), and the program ends with status 0."""
         xlib = ctypes.CDLL("libX11.so.6")
-        xlib.XOpenDisplay.restype = xlib.XInternAtom.restype = ctypes.c_void_p
-        xlib.XInternAtom.argtypes = (ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int)
-        xlib.XSendEvent.argtypes = (ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p)
-        xlib.XCloseDisplay.argtypes = (ctypes.c_void_p,)
-        display, window = xlib.XOpenDisplay(None), int(self.wid)
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        display, window = ctypes.c_void_p(xlib.XOpenDisplay(None)), ctypes.c_ulong(int(self.wid))
+        atom = lambda name: xlib.XInternAtom(display, name, 0)  # noqa: E731 (atoms are small numbers)
         # An XClientMessageEvent, in longs: type, serial, sent, display, window, message type, format, data.
-        event = (ctypes.c_long * 24)(33, 0, 1, display, window, xlib.XInternAtom(display, b"WM_PROTOCOLS", 0), 32,
-                                     xlib.XInternAtom(display, b"WM_DELETE_WINDOW", 0))
-        xlib.XSendEvent(display, window, 0, 0, event)
+        event = (ctypes.c_long * 24)(33, 0, 1, display.value, window.value, atom(b"WM_PROTOCOLS"), 32,
+                                     atom(b"WM_DELETE_WINDOW"))
+        xlib.XSendEvent(display, window, 0, ctypes.c_long(0), event)
         xlib.XCloseDisplay(display)
         wait_for("the program to end once its frame was closed", lambda: self.process.poll() is not None)
         check(self.process.returncode == 0, f"the program ended with status {self.process.returncode}")
