@@ -195,9 +195,9 @@ def stalls(path):
 def wine_turn(package, runner):
     """The Windows zip unpacked into a folder whose name has accents and blanks, as a teacher
     might, and played under Wine: its window, a turn with its cues, the goodbye."""
-    cache = os.environ.get("ZEFIRANA_CACHE") or os.path.expanduser("~/.cache/zefirana")
     with Session(sound=True, accessibility=False) as session:
-        session.env["WINEPREFIX"] = os.environ.get("WINEPREFIX") or os.path.join(cache, "wine")  # the runner's default
+        # The build's own prefix (as test.sh has it), never one that another run may be using.
+        session.env["WINEPREFIX"] = os.environ.get("WINEPREFIX") or os.path.join(os.path.dirname(package), "wine")
         folder = os.path.join(session.dir, "Prova è scuola", "giochi di geografia", "Zefirana")
         with zipfile.ZipFile(package) as z:
             z.extractall(os.path.dirname(folder))
