@@ -348,7 +348,7 @@ class Program:
         xlib = ctypes.CDLL("libX11.so.6")
         xlib.XOpenDisplay.restype = ctypes.c_void_p
         display, window = ctypes.c_void_p(xlib.XOpenDisplay(None)), ctypes.c_ulong(int(self.wid))
-        atom = lambda name: xlib.XInternAtom(display, name, 0)  # noqa: E731 (atoms are small numbers)
+        atom = lambda name: xlib.XInternAtom(display, name, 0)  # an atom is a small number
         # An XClientMessageEvent, in longs: type, serial, sent, display, window, message type, format, data.
         event = (ctypes.c_long * 24)(33, 0, 1, display.value, window.value, atom(b"WM_PROTOCOLS"), 32,
                                      atom(b"WM_DELETE_WINDOW"))
