@@ -118,7 +118,16 @@ if [ "$status" -eq 0 ]; then
   export WINEPREFIX="$here/build-windows/wine"
   # Made once, before the tests, which would otherwise race to make it.
   tools/windows/wine-run.sh wineboot --init >/dev/null 2>&1 && wineserver -w || status=1
-  (cd build-windows && xvfb-run -a -s "-screen 0 1400x900x24" ctest --output-on-failure -j2) || status=1
+  # An X server of this run's own: Xvfb takes a free display itself and writes its number once
+  # it listens (xvfb-run -a could pick a display that another run is starting on).
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1400x900x24 3>"$display_file" 2>/dev/null &
+  xvfb=$!
+  tries=0
+  while [ ! -s "$display_file" ] && [ "$tries" -lt 200 ]; do sleep 0.1; tries=$((tries + 1)); done
+  (cd build-windows && DISPLAY=":$(cat "$display_file")" ctest --output-on-failure -j2) || status=1
+  kill "$xvfb"
+  rm -f "$display_file"
   wineserver -k 2>/dev/null
   unset WINEPREFIX
 fi

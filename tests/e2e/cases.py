@@ -14,13 +14,13 @@ import tempfile
 import time
 import zipfile
 
-from harness import CLIENT, PRAISE, RATE, REGIONS, STEP, Program, Session, atspi, check, children, main, run, wait_for, \
-    write_cues
+from harness import CLIENT, PRAISE, RATE, REGIONS, STEP, STUCK_AFTER, Program, Session, atspi, check, children, main, \
+    run, wait_for, write_cues
 
 
 def two_copies(path):
     """Two copies side by side, each with a game of its own; the arguments of the first, even the
-    toolkit's own, are not the program's business."""
+    toolkit's own, are not the program's business. One ends by Esci, the other by closing its frame."""
     with Session() as session:
         one = session.start(path, "-platform", "bogus", "--foo", "-style", "x")
         two = session.start(path)
@@ -30,7 +30,7 @@ def two_copies(path):
         one.answer(one.press_car(), PRAISE)
         one.quit()
         two.answer(asked, PRAISE)
-        two.quit()
+        two.close_frame()
 
 
 def keyboard(path):
@@ -191,10 +191,10 @@ def stalls(path):
         program = session.start(install(session, path, "lat\udcedn"))  # the byte 0xED, as os functions write it
         os.kill(session.pulseaudio.pid, signal.SIGSTOP)
         stopped, mark = time.monotonic(), len(session.heard())
-        for _ in range(3):  # the first press and later ones, each after the worker was stuck a while
+        for _ in range(3):  # the first press and later ones, each after the worker was stuck past its limit
             program.answer(program.press_car(), PRAISE)
-            time.sleep(2.5)
-        time.sleep(5.5)  # the last cue was asked for 8 s ago
+            time.sleep(STUCK_AFTER + 0.5)
+        time.sleep(8 - (STUCK_AFTER + 0.5))  # the last cue was asked for 8 s ago
         os.kill(session.pulseaudio.pid, signal.SIGCONT)
         # The sink makes up for the time it was stopped at once; then 1.5 s more.
         end = mark + (time.monotonic() - stopped + 1.5) * RATE

@@ -9,6 +9,7 @@ the clipboard. Every wait is bounded; closing the session ends every process it 
 
 import array
 import contextlib
+import ctypes
 import math
 import os
 import re
@@ -31,7 +32,7 @@ POINT = {1: (216, 140), 2: (228, 200), 3: (192, 100), 4: (232, 68), 5: (272, 88)
          19: (132, 340), 20: (116, 84)}
 CAPTION = "Lumbrena....un gioco libero degli sviluppatori di Zefirana"
 TITLE, PRAISE, GOODBYE = "Zefirana", "Esatto", "Ciao ti aspetto per giocare ancora insieme!"
-RATE = 16000  # of the cues written here and of what is recorded: 16-bit mono
+RATE = 16000  # of what is recorded, in 16-bit mono
 
 
 def check(condition, message):
@@ -39,25 +40,42 @@ def check(condition, message):
         raise AssertionError(message)
 
 
+def source(path):
+    """A file of the program's own source, its "\\uXXXX" escapes decoded."""
+    with open(os.path.join(os.path.dirname(__file__), "..", "..", path), encoding="utf-8") as f:
+        return re.sub(r"\\u([0-9a-fA-F]{4})", lambda m: chr(int(m[1], 16)), f.read())
+
+
 def read_regions():
-    """Region number: (name, prompt, reveal phrase, cue file), as the catalogue's unit test has them."""
-    with open(os.path.join(os.path.dirname(__file__), "..", "quiz", "tst_catalogue.cpp"), encoding="utf-8") as f:
-        rows = re.findall(r'row\((\d+), "([^"]*)", "([^"]*)", "regione/([^"]*)", "([^"]*)"\);', f.read())
-    check(len(rows) == 20, "the region table of tests/quiz/tst_catalogue.cpp was not found")
-    return {int(n): (name, prompt, reveal.replace("~", "\u00e8"), cue) for n, name, prompt, cue, reveal in rows}
+    """Region number: (name, prompt, reveal phrase, cue file), from the program's own catalogue."""
+    rows = re.findall(r'\{(\d+), u"([^"]*)", u"([^"]*)", u"regione/([^"]*)", u"([^"]*)"\}', source("quiz/regions.cpp"))
+    check(len(rows) == 20, "the region table of quiz/regions.cpp was not found")
+    return {int(n): (name, prompt, reveal, cue) for n, name, prompt, cue, reveal in rows}
 
 
 REGIONS = read_regions()
+# After this many seconds of waiting on the sound server, the program gives its next cue a new connection.
+STUCK_AFTER = int(re.search(r"kStuckAfter\{(\d+)\}", source("sound/audioworker.h"))[1]) / 1000
 # Each cue written here is a tone of its own pitch, a whole tone above the one before: the nearest
 # pitch to what is heard tells which cue it was, even when a moment of it is lost (as under Wine).
 PITCH = {cue: 300 * 1.12 ** i for i, cue in enumerate(sorted([row[3] for row in REGIONS.values()] + ["esatto.wav"]))}
+# The cues in the formats a teacher's recordings may have, as (bits, channels, rate): the regions'
+# in turn, and the praise, heard in every turn, in 8-bit stereo at 44.1 kHz.
+FORMATS = {cue: [(16, 1, 16000), (8, 1, 22050), (16, 2, 44100)][i % 3] for i, cue in enumerate(PITCH)}
+FORMATS["esatto.wav"] = (8, 2, 44100)
 
 
-def tone(seconds, hz):
-    """A WAV file of a tone (silence at 0 Hz)."""
-    samples = [round(8000 * math.sin(2 * math.pi * hz * i / RATE)) for i in range(int(seconds * RATE))]
-    return struct.pack(f"<4sI4s4sIHHIIHH4sI{len(samples)}h", b"RIFF", 36 + 2 * len(samples), b"WAVE", b"fmt ", 16, 1,
-                       1, RATE, 2 * RATE, 2, 16, b"data", 2 * len(samples), *samples)
+def tone(seconds, hz, bits=16, channels=1, rate=RATE):
+    """A PCM WAV file of a tone (silence at 0 Hz), the same in every channel. Its pitch is rounded
+    to the hertz, so that each whole second may repeat the first."""
+    wave = [0.25 * math.sin(2 * math.pi * round(hz) * i / rate) for i in range(int(min(seconds, 1) * rate))]
+    wave = [v for v in wave for _ in range(channels)]
+    data = bytes(round(128 + 127 * v) for v in wave) if bits == 8 else \
+        array.array("h", [round(32767 * v) for v in wave]).tobytes()
+    data *= max(1, int(seconds))
+    frame = bits // 8 * channels
+    return struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 1, channels, rate,
+                       rate * frame, frame, bits, b"data", len(data)) + data
 
 
 def write_cues(folder, silent=False):
@@ -65,7 +83,7 @@ def write_cues(folder, silent=False):
     os.makedirs(folder, exist_ok=True)
     for cue, hz in PITCH.items():
         with open(os.path.join(folder, cue), "wb") as f:
-            f.write(tone(0.6 if cue == "esatto.wav" else 10, 0 if silent else hz))
+            f.write(tone(0.6 if cue == "esatto.wav" else 10, 0 if silent else hz, *FORMATS[cue]))
 
 
 def wait_for(what, probe, timeout=STEP):
@@ -327,6 +345,21 @@ class Program:
     def answer(self, region, expected):
         self.click(POINT[region])
         self.box(f"after a click on region {region}", expected)
+
+    def close_frame(self):
+        """Closes the window as the close button of its frame does (the window manager's
+        WM_DELETE_WINDOW request), and the program ends with status 0."""
+        xlib = ctypes.CDLL("libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        display, window = ctypes.c_void_p(xlib.XOpenDisplay(None)), ctypes.c_ulong(int(self.wid))
+        atom = lambda name: xlib.XInternAtom(display, name, 0)  # an atom is a small number
+        # An XClientMessageEvent, in longs: type, serial, sent, display, window, message type, format, data.
+        event = (ctypes.c_long * 24)(33, 0, 1, display.value, window.value, atom(b"WM_PROTOCOLS"), 32,
+                                     atom(b"WM_DELETE_WINDOW"))
+        xlib.XSendEvent(display, window, 0, ctypes.c_long(0), event)
+        xlib.XCloseDisplay(display)
+        wait_for("the program to end once its frame was closed", lambda: self.process.poll() is not None)
+        check(self.process.returncode == 0, f"the program ended with status {self.process.returncode}")
 
     def quit(self, key=None):
         """Esci (clicked, or by a key), the goodbye box, and the program ends with status 0."""

@@ -30,6 +30,11 @@ hash=$({ echo "$debian_version"; echo "$options"; cat "$toolchain"; } | sha256su
 prefix=$cache/qt-$version-win64-$hash
 say() { echo "build-qt: $*" >&2; }
 
+# One build at a time in the shared cache: a second run waits here, then finds the first one's Qt.
+mkdir -p "$cache"
+exec 9>"$cache/build-qt.lock"
+flock 9
+
 if [ -f "$prefix/zefirana-qt.txt" ]; then
   echo "$prefix"
   exit 0
