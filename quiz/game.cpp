@@ -80,9 +80,8 @@ void Game::Timer1_Timer()
     // show or end anything.
     board_.setTicking(false);
 
-    // A tick that arrives while the end message is open finds ending_ set and does nothing more.
-    if (errori_ >= kErrorLimit && !ending_) {
-        ending_ = true;
+    // The timer sleeps from here on: no later tick can show the end message again.
+    if (errori_ >= kErrorLimit) {
         board_.showMessage(kEndText, Board::Icon::Warning, kEndTitle);
         board_.endProgram();
     }

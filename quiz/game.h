@@ -56,7 +56,6 @@ private:
     std::int16_t errori_ = 0;  // wrong answers
     std::int64_t giri_ = 0;    // presses of the car button
     bool turnOpen_ = false;    // a region has been asked for and not found yet
-    bool ending_ = false;      // the end message has been shown
 };
 
 } // namespace quiz
