@@ -1,9 +1,9 @@
-// The assets as shipped. The pictures in resources/, compiled into the program as they are, and
-// the tricolour flag pixel by pixel (also as the desktop and Windows icons). The 21 spoken cues
-// in regione/: one for every name the catalogue plays, under that very name, each a short word
-// the program's own reader accepts, all in one format.
+// The assets as shipped: the tricolour flag pixel by pixel (also as the desktop and Windows
+// icons), and the 21 spoken cues in regione/: one for every name the catalogue plays, under that
+// very name, each a short word the program's own reader accepts, all in one format.
 // Where the hotspots lie on the map, and the cues' loudness and trimming, are checked where
-// those are made (tools/map, tools/voices); tst_window compares the map under every hotspot.
+// those are made (tools/map, tools/voices); tst_window checks every hotspot against the map's
+// label picture.
 
 #include "quiz/regions.h"
 #include "sound/wavreader.h"
@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QtTest>
 
 namespace {
@@ -42,19 +41,6 @@ class TestAssets : public QObject
     Q_OBJECT
 
 private slots:
-    // The program carries every picture as it is in the source tree, in the format its name says.
-    void picturesCompiledAsInSource()
-    {
-        for (const char *name : {"map", "flag", "winged", "globe", "car", "sphere", "stophand"})
-            for (const char *density : {"", "@2x"}) {
-                const QString file = name + QString::fromLatin1(density) + (name == QByteArray("map") ? ".jpg" : ".png");
-                const QByteArray compiled = readFile(":/pictures/" + file);
-                QVERIFY2(!compiled.isEmpty() && compiled == readFile(sourcePath("resources/" + file)),
-                         qPrintable(file));
-                QCOMPARE(QImageReader(":/pictures/" + file).format(), file.endsWith(".jpg") ? "jpeg" : "png");
-            }
-    }
-
     void flag_data()
     {
         QTest::addColumn<QString>("file");
