@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""The version record and the icon of Zefirana.exe: app/zefirana.rc compiled by the MinGW
-resource compiler, then read back by it as a resource script, must hold exactly the record
-below, and the icon image must be the one of resources/flag.ico.
-Usage: check-versionrecord.py <source folder> [<zip> <setup program> <MSI>]. Exits 77 when
-windres is missing. Given the packages for Windows, it reads the record back from the
-Zefirana.exe in the zip, and checks that program from outside: a 64-bit GUI program that
+"""The version record and the icon of the built Zefirana.exe, read back by the MinGW resource
+compiler as a resource script, must hold exactly the record below, and the icon image must be
+the one of resources/flag.ico.
+Usage: check-versionrecord.py <source folder> <zip> <setup program> <MSI>. Exits 77 when
+windres is missing. It reads the record back from the Zefirana.exe in the zip, and checks that
+program from outside: a 64-bit GUI program that
 imports only Windows' own DLLs and takes them from the system folder only, beside the 21 cues
 and the licences; the setup program is a 64-bit program with the game's icon and a record of
 its own, the MSI a 64-bit package for the machine with the upgrade code of every version."""
@@ -87,10 +87,6 @@ with tempfile.TemporaryDirectory() as tmp:
         if not entry or int(entry[2], 16) < 80 or not re.search(rf"^ {at:x} 0008 ", dump, re.M):
             failures.append("Zefirana.exe has no load configuration with DependentLoadFlags 0x800")
         compiled = [exe, "-J", "coff"]  # the resource compiler reads a program's resources too
-    else:
-        compiled = [f"{tmp}/zefirana.res"]
-        subprocess.run([windres, "--preprocessor=cpp", "-i", f"{src}/app/zefirana.rc", "-O", "res", "-o", *compiled],
-                       check=True)
     # A program without resources makes it fail: then the script is empty.
     script = subprocess.run([windres, "-i", *compiled, "-O", "rc"], capture_output=True, text=True).stdout
 if EXPECTED not in script:
