@@ -92,7 +92,7 @@ def wait_for(what, probe, timeout=STEP):
     deadline = time.monotonic() + timeout
     while not (value := probe()):
         if time.monotonic() > deadline:
-            raise AssertionError(f"waited {timeout:.0f} s in vain for {what() if callable(what) else what}")
+            raise AssertionError(f"waited {timeout:g} s in vain for {what() if callable(what) else what}")
         time.sleep(0.05)
     return value
 
@@ -102,13 +102,13 @@ def run(*argv, env=None):
 
 
 def main(body, *args):
-    """Runs body(*args); the alarm and CTest's timeout (SIGTERM) raise an AssertionError, so
-    that the session still ends its processes."""
+    """Runs body(*args); CTest's timeout (SIGTERM) and an alarm a case may set raise an
+    AssertionError, so that the session still ends its processes. Every wait is bounded on its
+    own, and each ends at the event it waits for: no case needs a bound on the whole."""
     def stop(signum, _frame):
         raise AssertionError(f"stopped by signal {signum}: the test took too long")
     for signum in (signal.SIGALRM, signal.SIGTERM):
         signal.signal(signum, stop)
-    signal.alarm(100)
     body(*args)
 
 
@@ -198,7 +198,19 @@ class Session:
 
     def streams(self):
         """How many streams play to the sound server: the program's (the recorder's is no sink input)."""
-        return len(run("pactl", "list", "short", "sink-inputs", env=self.pulse).stdout.splitlines())
+        listed = run("pactl", "list", "short", "sink-inputs", env=self.pulse)
+        check(listed.returncode == 0, f"pactl could not list the sound server's streams: {listed.stderr.strip()}")
+        return len(listed.stdout.splitlines())
+
+    def quiet(self, what):
+        """Checks that the program plays nothing: a tone of the test's own, played through the server
+        after all the program asked of it so far (paplay returns once the sink has played it to
+        the end), finds no stream of the program's on it."""
+        marker = os.path.join(self.dir, "marker.wav")
+        with open(marker, "wb") as f:
+            f.write(tone(0.5, 200))
+        check(subprocess.run(["paplay", marker], env=self.pulse, timeout=STEP).returncode == 0, "paplay failed")
+        check(not self.streams(), f"the program plays {what}")
 
     def heard(self):
         with open(self.recording, "rb") as f:
@@ -334,9 +346,11 @@ class Program:
         wait_for(f"the box {what} to close", lambda: not self.windows(f"^{TITLE}$"))
         return text
 
-    def press_car(self, key=None):
-        """Starts a turn, by a click on the car or by a key; returns the region asked for."""
+    def press_car(self, key=None, meanwhile=None):
+        """Starts a turn, by a click on the car or by a key, and calls meanwhile() if given, before
+        looking for the prompt; returns the region asked for."""
         self.keys(key) if key else self.click(CAR)
+        meanwhile and meanwhile()
         prompt = self.box("after the car button")
         asked = [n for n, row in REGIONS.items() if row[1] == prompt]
         check(asked, f"the prompt {prompt!r} asks for no region")
@@ -361,9 +375,10 @@ class Program:
         wait_for("the program to end once its frame was closed", lambda: self.process.poll() is not None)
         check(self.process.returncode == 0, f"the program ended with status {self.process.returncode}")
 
-    def quit(self, key=None):
-        """Esci (clicked, or by a key), the goodbye box, and the program ends with status 0."""
+    def quit(self, key=None, within=STEP):
+        """Esci (clicked, or by a key), the goodbye box, and the program ends with status 0 within
+        `within` seconds of the box closing."""
         self.keys(key) if key else self.click(ESCI)
         self.box("after Esci", GOODBYE)
-        wait_for("the program to end", lambda: self.process.poll() is not None)
+        wait_for("the program to end", lambda: self.process.poll() is not None, within)
         check(self.process.returncode == 0, f"the program ended with status {self.process.returncode}")
