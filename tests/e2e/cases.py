@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The built program on a real X server, played with real input: cases.py CASE PROGRAM, or
-cases.py wine-installed SETUP-OR-MSI RUNNER for the Windows build under Wine (the zip beside it)."""
+cases.py wine-installed SETUP-OR-MSI RUNNER for the Windows build under Wine (the zip beside it),
+or cases.py wine-planted-dll DLL ZIP RUNNER."""
 
 import functools
 import glob
@@ -293,9 +294,25 @@ def wine_installed(package, runner):
         check(not left and "zefirana" not in registry, f"left after removal: {left or 'a registry entry'}")
 
 
+def wine_planted_dll(dll, archive, runner):
+    """A DLL planted beside the zip's Zefirana.exe under the name of one loaded while the program
+    runs (planted.cpp: loaded, it ends the program with status 77) is never loaded, the system's
+    is: the program plays a turn with real input and ends."""
+    with Session(sound=True, accessibility=False) as session, zipfile.ZipFile(archive) as z:
+        session.env.update({k: v for k, v in os.environ.items() if k == "WINEPREFIX"})
+        z.extractall(session.dir)
+        folder = os.path.join(session.dir, "Zefirana")
+        shutil.copy(dll, folder)
+        write_cues(os.path.join(folder, "regione"))
+        program = Program(session.spawn([runner, os.path.join(folder, "Zefirana.exe")], quiet=False), None, wine=True)
+        turn(session, program, count=False)
+        program.quit()
+
+
 CASES = {"two-copies": two_copies, "keyboard": keyboard, "writes-nothing": writes_nothing, "plays-own-cues": plays_own_cues,
          "writes-nothing-no-sound-server": functools.partial(writes_nothing, sound=False),
          "module-beside-only": module_beside_only, "stalled-sound-server": stalls, "wine-installed": wine_installed,
+         "wine-planted-dll": wine_planted_dll,
          **{f"no-display-{kind}": functools.partial(no_display, kind) for kind in ("unset", "dead", "bogus", "plugin")}}
 
 if __name__ == "__main__":
