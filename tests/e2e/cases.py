@@ -297,15 +297,16 @@ def wine_installed(package, runner):
 def wine_planted_dll(dll, archive, runner):
     """A DLL planted beside the zip's Zefirana.exe under the name of one loaded while the program
     runs (planted.cpp: loaded, it ends the program with status 77) is never loaded, the system's
-    is: the program plays a turn with real input and ends."""
+    is: the program plays its first cue and ends."""
     with Session(sound=True, accessibility=False) as session, zipfile.ZipFile(archive) as z:
         session.env.update({k: v for k, v in os.environ.items() if k == "WINEPREFIX"})
         z.extractall(session.dir)
-        folder = os.path.join(session.dir, "Zefirana")
-        shutil.copy(dll, folder)
-        write_cues(os.path.join(folder, "regione"))
-        program = Program(session.spawn([runner, os.path.join(folder, "Zefirana.exe")], quiet=False), None, wine=True)
-        turn(session, program, count=False)
+        shutil.copy(dll, os.path.join(session.dir, "Zefirana"))
+        program = Program(session.spawn([runner, os.path.join(session.dir, "Zefirana", "Zefirana.exe")], quiet=False),
+                          None, wine=True)
+        mark = len(session.heard())
+        program.press_car()
+        wait_for("the cue to be heard", lambda: program.alive("its cue") and max(map(abs, session.heard()[mark:]), default=0) > 300)
         program.quit()
 
 
