@@ -124,12 +124,20 @@ def forbidden(call, args, result, opened, session, program):
 
 def writes_nothing(path, sound=True):
     """Traced through a turn (a wrong answer, then the right one) and the exit, with a sound
-    server to play to and no cookie of it in HOME, or with no sound server at all: the program
-    starts no other program, and writes and connects only where allowed."""
+    server to play to and no cookie of it in HOME, or with no sound server at all and a sound
+    library configured to start one: the program starts no other program, lets the sound library
+    start none, and writes and connects only where allowed."""
     with Session(sound=sound) as session:
-        trace = os.path.join(session.dir, "trace")
+        trace, said = os.path.join(session.dir, "trace"), os.path.join(session.dir, "said")
+        # The sound library's own log says whether it was let start a server (it never starts one for
+        # root); without a server, it is configured as a desktop's may be, to start one when none answers.
+        session.env["PULSE_LOG"] = "4"
+        if not sound:
+            with open(os.path.join(session.dir, "client.conf"), "w") as conf:
+                conf.write(f"autospawn = yes\ncookie-file = {session.runtime}/cookie\n")
+            session.env["PULSE_CLIENTCONFIG"] = conf.name
         program = session.start(path, wrapper=["strace", "-ff", "--seccomp-bpf", "-qq", "-y", "-s", "4096", "-o", trace,
-                                               "-e", f"trace={TRACED}", "-e", "signal=none", "--"])
+                                               "-e", f"trace={TRACED}", "-e", "signal=none", "--"], stderr=open(said, "w"))
         asked = program.press_car()
         wrong = asked % len(REGIONS) + 1
         program.answer(wrong, REGIONS[wrong][2])
@@ -143,6 +151,7 @@ def writes_nothing(path, sound=True):
                     faults += [match.string.strip()] if forbidden(*match.groups(), session, path) else []
         check(calls > 100, f"the trace holds only {calls} calls: strace did not follow the program")
         check(not faults, "the program wrote or connected where it must not:\n  " + "\n  ".join(faults[:40]))
+        check("doing autospawn" not in open(said).read(), "the program lets the sound library start a sound server")
 
 
 def install(session, path, name="program"):

@@ -233,8 +233,8 @@ class Session:
         self.processes.append(process)
         return process
 
-    def start(self, path, *args, wrapper=()):
-        process = self.spawn([*wrapper, path, *args], quiet=False, cwd=self.dir)
+    def start(self, path, *args, wrapper=(), **kwargs):
+        process = self.spawn([*wrapper, path, *args], quiet=False, cwd=self.dir, **kwargs)
         return Program(process, None if wrapper else process.pid)
 
     @staticmethod
