@@ -24,12 +24,13 @@ version=$(dpkg-parsechangelog -S Version)
 upstream=${version%-*}
 arch=$(dpkg --print-architecture)
 
-# The source, with the modes git knows and nothing of who or when made the copy.
+# The source, with the same modes under any umask and nothing of who or when made the copy.
 work=$here/build-deb
 rm -rf "$work" dist
 mkdir -p "$work/zefirana-$upstream" dist
 git ls-files -z | tar -c --null -T - --sort=name --mtime=@"$SOURCE_DATE_EPOCH" --owner=0 --group=0 \
-  --numeric-owner --mode=u+rw,go=rX -f - | tar -x -C "$work/zefirana-$upstream" -f -
+  --numeric-owner -f - | tar -x -C "$work/zefirana-$upstream" -f -
+chmod -R u+rw,go=rX "$work/zefirana-$upstream"
 tar -c -C "$work" --exclude="zefirana-$upstream/debian" --sort=name --mtime=@"$SOURCE_DATE_EPOCH" --owner=0 \
   --group=0 --numeric-owner -f - "zefirana-$upstream" | gzip -9n >"$work/zefirana_$upstream.orig.tar.gz"
 (cd "$work/zefirana-$upstream" && dpkg-buildpackage -us -uc -j2 >"$work/build.log" 2>&1) ||
