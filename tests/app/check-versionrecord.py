@@ -89,8 +89,8 @@ with tempfile.TemporaryDirectory() as tmp:
         compiled = [exe, "-J", "coff"]  # the resource compiler reads a program's resources too
     else:
         compiled = [f"{tmp}/zefirana.res"]
-        subprocess.run([windres, "--preprocessor=cpp", "-i", f"{src}/app/zefirana.rc", "-O", "res", "-o", *compiled],
-                       check=True)
+        subprocess.run([windres, "--preprocessor=cpp", "-DZEFIRANA_VERSION_MAJOR=2", "-DZEFIRANA_VERSION_MINOR=0",
+                        "-DZEFIRANA_VERSION_PATCH=0", "-i", f"{src}/app/zefirana.rc", "-O", "res", "-o", *compiled], check=True)
     # A program without resources makes it fail: then the script is empty.
     script = subprocess.run([windres, "-i", *compiled, "-O", "rc"], capture_output=True, text=True).stdout
 if EXPECTED not in script:
