@@ -5,6 +5,8 @@
 #   3. build-fuzz/  the WAV reader's libFuzzer target (clang), 60 seconds from the game's cues
 #   4. build-windows/  the game and its tests built for Windows, the tests run under Wine; the
 #                      first run builds the static Qt for Windows (12 to 25 minutes on two cores)
+#   5. dist/        the release (tools/release.sh) made twice and compared, the Debian source
+#                   package built in a fresh root, checked by lintian, installed and played
 # and, at the end, how many lines of code the tests have against the rest (tools/metrics/).
 # Every stage runs even when an earlier one failed; the command fails when any stage failed.
 set -u
@@ -131,6 +133,42 @@ if [ "$status" -eq 0 ]; then
   wineserver -k 2>/dev/null
   unset WINEPREFIX
 fi
+stage_done "$title" "$status" "$start"
+
+# 5. The release command run twice, the second time from a clone in another folder, with another
+# time zone and umask and at least a minute later: every file of dist/ the same bytes. The
+# Debian source package built again by dpkg-buildpackage in a fresh Debian 12 root holding only
+# its Build-Depends (made once by tools/setup/debian-root.sh) gives the same .deb; lintian finds no
+# error and no warning on the .changes, the .dsc and the .debs it lists; the package check
+# installs the .deb in a fresh root and plays, reinstalls, upgrades and removes it.
+title="5. release: reproducible, source package, autopkgtest"
+echo "=== $title"
+start=$(date +%s)
+status=0
+other=$(mktemp -d)
+logs=$here/build-release
+mkdir -p "$logs"
+tools/release.sh >"$logs/first.log" 2>&1 || { tail -n 30 "$logs/first.log"; status=1; }
+if [ "$status" -eq 0 ]; then
+  git clone -q "$here" "$other/zefirana" && git ls-files -z | xargs -0 cp --parents -t "$other/zefirana"
+  elapsed=$(($(date +%s) - start))
+  [ "$elapsed" -ge 60 ] || sleep $((60 - elapsed))
+  (umask 077 && cd "$other/zefirana" && TZ=Asia/Kathmandu tools/release.sh) >"$logs/second.log" 2>&1 ||
+    { tail -n 30 "$logs/second.log"; status=1; }
+  [ "$(ls dist)" = "$(ls "$other/zefirana/dist")" ] || { echo "FAIL: the two releases hold other files"; status=1; }
+  for file in dist/*; do
+    cmp "$file" "$other/zefirana/$file" || status=1
+  done
+  lintian --fail-on error,warning build-deb/zefirana_*.changes || status=1
+  root=$other/root
+  mkdir "$root" && tar -xf "$(tools/setup/debian-root.sh build)" -C "$root" &&
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) tools/setup/debian-root.sh enter "$root" "$here/dist" \
+      'cd /tmp && dpkg-source -x /src/zefirana_*.dsc zefirana && cd zefirana && dpkg-buildpackage -us -uc -b' \
+      >"$logs/fresh-root.log" 2>&1 || { tail -n 30 "$logs/fresh-root.log"; status=1; }
+  cmp "$root"/tmp/zefirana_*.deb dist/zefirana_*.deb || { echo "FAIL: the fresh root built another .deb"; status=1; }
+  sh tests/app/check-install.sh dist/zefirana_*.deb "$here" || status=1
+fi
+rm -rf "$other"
 stage_done "$title" "$status" "$start"
 
 seconds=$(($(date +%s) - begun))

@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
 #endif
     const std::unique_ptr<QApplication> application = app::startToolkit(argc > 0 ? argv[0] : nullptr);
     QApplication::setApplicationName(app::kTitle.toString());
-    QApplication::setApplicationVersion(QStringLiteral("2.00"));
+    QApplication::setApplicationVersion(app::kVersion.toString());
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zefirana.zefirana"));
     app::speakItalian();

@@ -13,7 +13,7 @@ file(GLOB zip_cues CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/regione/*.wav)
 # Debian's own record of what its qtbase source and MinGW-w64 hold, and under which licences.
 set(zip_licences
   ${PROJECT_SOURCE_DIR}/COPYING COPYING.txt
-  ${PROJECT_SOURCE_DIR}/packaging/linux/copyright zefirana.txt
+  ${PROJECT_SOURCE_DIR}/debian/copyright zefirana.txt
   ${PROJECT_SOURCE_DIR}/LICENSES/map-data.md map-data.txt
   ${PROJECT_SOURCE_DIR}/LICENSES/voices.md voices.txt
   /usr/share/doc/qt6-base-dev-tools/copyright qt.txt

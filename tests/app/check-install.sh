@@ -1,68 +1,42 @@
 #!/bin/sh
-# The Linux installation of the build tree, as the Debian package made by "cpack -G DEB" holds it
-# (made by the same install rules as "cmake --install"), unpacked after its control data is
-# checked and Debian's package checker (lintian) finds no error and no warning. The tree holds
-# exactly the program in lib/zefirana with the 21 cues beside it, the relative link
-# bin/zefirana, the desktop entry, the metainfo, the hicolor icons, the licences, the changelog,
-# the manual pages and the checker's overrides, as in the sources; the desktop entry and the
-# metainfo are valid and name the installed program, icon and version; man renders the manual
-# page in English and in Italian without a warning; and a copy of the installed program comes up
-# and plays its cues through the installed audio module (the end-to-end case of the program's
-# own cues, on an X server and a sound server of its own).
-# Usage: check-install.sh <build folder> <source folder>. Exits 77 when a tool is missing.
+# The Debian package, as test.sh's release stage hands it over (from dist/), checked outside and
+# then installed in a fresh Debian 12 root (tools/setup/debian-root.sh) as a school's technician
+# would use it. Outside: its name and version, its files and their modes, the cues as in the
+# sources, the desktop entry, the metainfo (naming the installed program, icon, version and
+# date) and the manual pages in English and Italian valid. Installed: the game plays a
+# turn whose cue is heard through the installed audio module (debian/tests/play); then a
+# teacher's recording in place of toscana.wav is kept byte for byte through a reinstallation,
+# an upgrade to a higher version built here from the same source (its project() line raised,
+# one cue changed), and a removal, while the other cues follow each version; the upgraded game
+# plays a turn; once removed, nothing but the recording is left, and once purged, nothing.
+# Usage: check-install.sh <.deb> <source folder> [<.deb of the higher version, not built then>]
 set -u
-build=$1 src=$2
+deb=$(realpath "$1") src=$(realpath "$2")
 id=org.zefirana.zefirana
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/zefirana-deb.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM
-for tool in desktop-file-validate appstreamcli dpkg-deb dpkg-shlibdeps lintian man /usr/bin/python3; do
-    command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool not found (see tools/setup/install-packages.sh)"; exit 77; }
-done
 
-(cd "$build" && cpack -G DEB -B "$work" --config CPackConfig.cmake) >"$work/log" 2>&1 ||
-    { cat "$work/log"; echo "FAIL: cpack -G DEB"; exit 1; }
-arch=$(dpkg --print-architecture)
-deb=$work/zefirana_2.00-1_$arch.deb
 field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package) $(field Version) $(field Architecture)" = "zefirana 2.00-1 $arch" ] ||
-    fail "the package is $(field Package) $(field Version) $(field Architecture)"
-# The dependencies come from dpkg-shlibdeps: versioned Qt libraries, the C library and the
-# sound library the audio module links.
-for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpulse0; do
-    field Depends | tr ',' '\n' | grep -q "^ *$lib (>= [^)]*)$" ||
-        fail "Depends lacks a versioned $lib: $(field Depends)"
-done
-# Default profile; the overrides, with their reasons, are in packaging/linux/lintian-overrides.
-lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian rejects the package"; }
-# apt resolves the package against this Debian's own archive, as a real installation would.
-apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1 ||
-    { cat "$work/apt.log"; fail "apt cannot install the package here"; }
+version=$(dpkg-parsechangelog -l "$src/debian/changelog" -S Version)
+[ "$(field Package) $(field Version) $(field Architecture)" = "zefirana $version $(dpkg --print-architecture)" ] ||
+    fail "the package is $(field Package) $(field Version) $(field Architecture), not of version $version"
 dpkg-deb -x "$deb" "$work/root"
 root=$work/root/usr
-
-cues="esatto emilia toscana lombardia trentino veneto friuli piemonte liguria umbria marche lazio abruzzo
-      molise campania puglia basilicata calabria sicilia sardegna valle"
+cues=$(cd "$src/regione" && ls)
 {
-    echo "755 lib/zefirana/Zefirana"; echo "644 lib/zefirana/zefirana-audio.so"; echo "777 bin/zefirana"
-    for c in $cues; do echo "644 lib/zefirana/regione/$c.wav"; done
+    echo "755 lib/zefirana/Zefirana"; echo "644 lib/zefirana/zefirana-audio.so"
+    echo "777 bin/zefirana -> ../lib/zefirana/Zefirana"; echo "777 lib/zefirana/regione -> /etc/zefirana/regione"
+    for c in $cues; do echo "644 share/zefirana/regione/$c"; done
     for s in 32x32 64x64 256x256; do echo "644 share/icons/hicolor/$s/apps/$id.png"; done
     printf '644 share/%s\n' applications/$id.desktop metainfo/$id.metainfo.xml doc/zefirana/copyright \
         doc/zefirana/changelog.Debian.gz man/man6/zefirana.6.gz man/it/man6/zefirana.6.gz lintian/overrides/zefirana
 } | sort >"$work/expected"
-(cd "$root" && find . ! -type d -printf '%m %P\n') | sort >"$work/installed"
-diff "$work/expected" "$work/installed" || fail "the installed files or their modes differ (< expected, > installed)"
-link=$(readlink "$root/bin/zefirana")
-[ "$link" = ../lib/zefirana/Zefirana ] || fail "bin/zefirana -> $link, not ../lib/zefirana/Zefirana"
-diff -r "$src/regione" "$root/lib/zefirana/regione" || fail "the installed cues differ from regione/"
-for pair in resources/flag.png:share/icons/hicolor/32x32/apps/$id.png resources/flag@2x.png:share/icons/hicolor/64x64/apps/$id.png \
-        resources/zefirana.png:share/icons/hicolor/256x256/apps/$id.png packaging/linux/$id.desktop:share/applications/$id.desktop \
-        packaging/linux/$id.metainfo.xml:share/metainfo/$id.metainfo.xml packaging/linux/copyright:share/doc/zefirana/copyright; do
-    cmp -s "$src/${pair%%:*}" "$root/${pair#*:}" || fail "${pair#*:} differs from ${pair%%:*}"
-done
-
+(cd "$root" && find . -type l -printf '%m %P -> %l\n' -o ! -type d -printf '%m %P\n') | sort >"$work/installed"
+diff "$work/expected" "$work/installed" || fail "the packaged files or their modes differ (< expected, > packaged)"
+diff -r "$src/regione" "$root/share/zefirana/regione" || fail "the packaged cues differ from regione/"
 # Hints (such as two main categories, Education and Game) are allowed; errors and warnings are not.
 desktop=$root/share/applications/$id.desktop
 desktop-file-validate "$desktop" 2>&1 | grep -E ': (error|warning):' && fail "desktop-file-validate reports problems"
@@ -71,15 +45,68 @@ appstreamcli validate --no-net --strict --pedantic "$root/share/metainfo/$id.met
 [ -x "$root/bin/$(sed -n 's/^Exec=//p' "$desktop")" ] || fail "the desktop entry does not start bin/zefirana"
 [ -f "$root/share/icons/hicolor/256x256/apps/$(sed -n 's/^Icon=//p' "$desktop").png" ] || fail "the desktop entry names no installed icon"
 for tag in "<id>$id</id>" "<launchable type=\"desktop-id\">$id.desktop</launchable>" "<binary>zefirana</binary>" \
-           "<release version=\"2.00\""; do
+           "<release version=\"${version%-*}\" date=\"$(date -u -d @"$(git -C "$src" log -1 --format=%ct)" +%F)\"/>"; do
     grep -qF "$tag" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo has no $tag"
 done
-
 for page in man6/zefirana.6.gz:NAME it/man6/zefirana.6.gz:NOME; do
     man --warnings -l "$root/share/man/${page%:*}" 2>"$work/man.log" | grep -qx "${page#*:}" && [ ! -s "$work/man.log" ] ||
         { cat "$work/man.log"; fail "man does not render ${page%:*} without warnings"; }
 done
-/usr/bin/python3 -B "$src/tests/e2e/cases.py" plays-own-cues "$root/lib/zefirana/Zefirana" >"$work/log" 2>&1 ||
-    { cat "$work/log"; fail "the installed program with its audio module plays no cue"; }
+
+# The higher version: the same source with the version line raised, an entry for it in the
+# changelog, and one cue that changes.
+higher=$(echo "${version%-*}" | awk -F. '{ printf "%s.%02d", $1, $2 + 1 }')-1
+if [ $# -gt 2 ]; then cp "$3" "$work/fresh-higher.deb"; else
+mkdir "$work/up"
+git -C "$src" ls-files -z | (cd "$src" && xargs -0 cp --parents -t "$work/up")
+awk '/^project\(Zefirana VERSION/ { split($3, v, "."); $3 = v[1] "." v[2] "." v[3] + 1 } { print }' \
+    "$src/CMakeLists.txt" >"$work/up/CMakeLists.txt"
+cp "$src/regione/veneto.wav" "$work/up/regione/valle.wav"
+{ printf 'zefirana (%s) bookworm; urgency=medium\n\n  * A higher version.\n\n -- %s  %s\n\n' "$higher" \
+    "$(dpkg-parsechangelog -l "$src/debian/changelog" -S Maintainer)" "$(date -R)"; cat "$src/debian/changelog"; } \
+    >"$work/up/debian/changelog"
+(cd "$work/up" && dpkg-buildpackage -us -uc -b -j2 >"$work/up.log" 2>&1) ||
+    { tail -n 30 "$work/up.log"; fail "the higher version does not build"; }
+cp "$work"/zefirana_"$higher"_*.deb "$work/fresh-higher.deb"
+fi
+
+# The fresh root, with what the game and the tests need.
+packages=$({ field Depends | sed 's/([^)]*)//g; s/|[^,]*//g'
+    awk '/^Depends:/ { p = 1; sub(/^Depends:/, "") } /^[A-Z]/ && !/^Depends:/ { p = 0 } p' "$src/debian/tests/control"
+} | tr -s ', \n' '\n\n\n' | grep -vx 'zefirana\|' | sort -u)
+tarball=$("$src/tools/setup/debian-root.sh" run $packages) || exit 1
+mkdir "$work/fresh" && tar -xf "$tarball" -C "$work/fresh" || exit 1
+cp "$deb" "$work/fresh/tmp/this.deb" && cp "$work/fresh-higher.deb" "$work/fresh/tmp/higher.deb"
+python3 -c "import sys; sys.path.insert(0, '$src/tests/e2e'); import harness; sys.stdout.buffer.write(harness.tone(2, 440))" >"$work/teacher.wav"
+cp "$work/teacher.wav" "$work/fresh/tmp/"
+listing() {
+    (cd "$work/fresh" && find . \( -path ./proc -o -path ./dev -o -path ./tmp -o -path ./src -o -path ./var/lib/dpkg \
+        -o -path ./var/log -o -path ./var/lib/xkb \) -prune -o -print | sort)
+}
+listing >"$work/before"
+cues=$work/fresh/etc/zefirana/regione
+# step | what the technician does | whether the game is installed | whether the recording is kept
+while IFS='|' read -r step command installed recording; do
+    "$src/tools/setup/debian-root.sh" enter "$work/fresh" "$src" "$command" >"$work/step.log" 2>&1 ||
+        { cat "$work/step.log"; fail "$step: $command"; }
+    if [ "$recording" = kept ]; then
+        cmp -s "$work/teacher.wav" "$cues/toscana.wav" || fail "$step: the teacher's recording is lost"
+        allowed='^> ./etc/zefirana\(/regione\(/toscana.wav\)\?\)\?$'
+    else
+        allowed='^>>$'
+    fi
+    for original in "$work/fresh/usr/share/zefirana/regione"/*.wav; do
+        [ "$installed" = no ] || [ "${original##*/}" = toscana.wav ] || cmp -s "$original" "$cues/${original##*/}" ||
+            fail "$step: ${original##*/} is not this version's"
+    done
+    [ "$installed" = yes ] || ! listing | diff "$work/before" - | grep -v "^[0-9,acd]*\$\|$allowed" ||
+        fail "$step: these are left (>) or gone (<)"
+done <<STEPS
+install|dpkg -i /tmp/this.deb && /src/debian/tests/play && cp /tmp/teacher.wav /usr/lib/zefirana/regione/toscana.wav|yes|kept
+reinstall|dpkg -i /tmp/this.deb|yes|kept
+upgrade|dpkg -i /tmp/higher.deb && /src/debian/tests/play|yes|kept
+remove|dpkg -r zefirana|no|kept
+purge|dpkg -P zefirana|no|gone
+STEPS
 [ $status -eq 0 ] && echo "PASS: the Debian package"
 exit $status

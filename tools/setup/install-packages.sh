@@ -7,7 +7,7 @@ set -eu
 
 play="g++ make cmake pkg-config qt6-base-dev libpulse-dev qt6-translations-l10n qt6-l10n-tools"
 test="$play python3 xvfb xauth xdotool dbus at-spi2-core python3-gi gir1.2-atspi-2.0
-      binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev fakeroot strace lintian man-db
+      binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev debhelper mmdebstrap strace lintian man-db
       clang libclang-rt-14-dev llvm-14 pulseaudio pulseaudio-utils"
 # The Windows build takes the host's Qt tools, their CMake files and any data the game compiles in
 # from the Linux packages.
