@@ -8,13 +8,14 @@
 
 # Two builds of one commit give the same bytes: every time is that of the last commit
 # (SOURCE_DATE_EPOCH, which tools/windows/build.sh sets), the entries go in a fixed order with
-# fixed permissions, and the zip's DOS times are written in UTC.
+# fixed permissions and no extra fields, and the zip's DOS times are written in UTC.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct OUTPUT_VARIABLE epoch
                   OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
 endif()
-string(TIMESTAMP zip_time "%Y-%m-%d %H:%M:%S UTC" UTC)
+# Info-ZIP's zip, which can leave out the extra fields (-X) that would keep each file's times.
+find_program(ZEFIRANA_ZIP zip DOC "Info-ZIP's zip (Debian package zip)" REQUIRED)
 # Signing (tools/windows/build.sh takes the certificate from the environment): the program is
 # signed before it is packed, and so are the setup program, its uninstaller and the MSI.
 set(ZEFIRANA_SIGN_PKCS12 "" CACHE FILEPATH
@@ -74,7 +75,7 @@ add_custom_command(OUTPUT ${zip_file}
   COMMAND touch -h -d @$ENV{SOURCE_DATE_EPOCH} ${zip_dir}/Zefirana.exe ${zip_entries}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${zip_file}
   COMMAND ${CMAKE_COMMAND} -E chdir ${zip_root} ${CMAKE_COMMAND} -E env TZ=UTC
-          ${CMAKE_COMMAND} -E tar cf ${zip_file} --format=zip --mtime=${zip_time} -- Zefirana/Zefirana.exe ${zip_names}
+          ${ZEFIRANA_ZIP} -q -X -D ${zip_file} Zefirana/Zefirana.exe ${zip_names}
   DEPENDS zefirana ${zip_cues} ${licence_files}
   COMMENT "Packing Zefirana-win64.zip"
   VERBATIM)
