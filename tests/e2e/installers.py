@@ -71,7 +71,8 @@ class Wine:
         """The README's silent removal for scripts: once it returns, the work is done."""
         if kind == "msi":
             return self.run("msiexec", "/qn", "/x", "Z:" + self.packages["next"]["msi"].replace("/", "\\"))
-        with open(os.path.join(self.prefix, "drive_c", "rimuovi.cmd"), "w", encoding="cp1252") as script:
+        # cmd reads a script in the OEM code page (850 on an Italian Windows, and under Wine here).
+        with open(os.path.join(self.prefix, "drive_c", "rimuovi.cmd"), "w", encoding="cp850") as script:
             script.write(REMOVE.format(FOLDER[kind]))
         return self.run("cmd", "/c", r"C:\rimuovi.cmd")
 
