@@ -4,12 +4,13 @@
 #   (a rebuild with the same files is the same package; with other files, another one that
 #   replaces it: the older-versions row of the Upgrade table includes this version);
 # - RemoveExistingProducts after InstallFinalize, so that an upgrade replaces files in place;
-# - the custom actions running custode.exe from the binary table, deferred, as the system;
+# - the custom actions running custode.exe from the binary table, around the file actions;
 # - the summary: languages x64;1040 (wixl writes 1033), the package code, and the times of
 #   SOURCE_DATE_EPOCH (wixl writes the time of the build: it runs under faketime).
 # Variables: WIXL MSIBUILD FAKETIME STAGE ICON CUSTODE VERSION VERSION_TEXT UPGRADE_CODE SOURCES
 # (the .wxs files) OUTPUT, and SIGN (a command signing the file given last), empty when unsigned.
 
+cmake_minimum_required(VERSION 3.25)
 get_filename_component(stage ${STAGE} ABSOLUTE)
 file(GLOB_RECURSE packed LIST_DIRECTORIES false RELATIVE ${stage} ${stage}/*)
 list(SORT packed)
@@ -33,14 +34,19 @@ execute_process(COMMAND ${FAKETIME} -f ${when} ${WIXL} --arch x64 -D Stage=${STA
                         -D Custode=${CUSTODE} -D Version=${VERSION} -D VersionText=${VERSION_TEXT}
                         -D ProductCode=${product} -D UpgradeCode=${UPGRADE_CODE} -o ${made} ${SOURCES}
                 COMMAND_ERROR_IS_FATAL ANY)
+# The actions running custode.exe: 3074 is an exe of the binary table (2), deferred (1024), with
+# the system's rights (2048). They are added here, in a fixed order, because wixl orders the
+# strings of its own custom actions differently from one run to the next.
 set(queries)
-foreach(action IN ITEMS aside back restore remove protect)
-  string(SUBSTRING ${action} 0 1 first)
-  string(TOUPPER ${first} first)
-  string(SUBSTRING ${action} 1 -1 rest)
-  set(id ${first}${rest})
-  # 3074: an exe of the binary table (2), deferred (1024), with the system's rights (2048).
-  list(APPEND queries -q "UPDATE `CustomAction` SET `Type` = 3074, `Target` = '${action} \"[INSTALLDIR].\"' WHERE `Action` = '${id}'")
+foreach(row IN ITEMS "aside;3490;" "remove;3510;REMOVE=\"ALL\" AND NOT UPGRADINGPRODUCTCODE"
+                     "restore;3520;REMOVE=\"ALL\" AND UPGRADINGPRODUCTCODE" "protect;4010;NOT REMOVE=\"ALL\""
+                     "back;4020;NOT REMOVE=\"ALL\"")
+  list(GET row 0 action)
+  list(GET row 1 sequence)
+  list(GET row 2 condition)
+  list(APPEND queries
+    -q "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('${action}', 3074, 'custode', '${action} \"[INSTALLDIR].\"')"
+    -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('${action}', '${condition}', ${sequence})")
 endforeach()
 execute_process(COMMAND ${FAKETIME} -f ${when} ${MSIBUILD} ${made} ${queries}
   -q "UPDATE `InstallExecuteSequence` SET `Sequence` = 1501 WHERE `Action` = 'RemoveExistingProducts'"
