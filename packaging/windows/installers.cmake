@@ -1,8 +1,8 @@
 # The setup program and the MSI package for Windows, included from app/CMakeLists.txt after
 # zip.cmake, whose staged folder they install (the same files as the zip), named by the version:
 #
-#   <build>/Zefirana-2.00-setup.exe   makensis (Debian package nsis), from zefirana.nsi
-#   <build>/Zefirana-2.00.msi         wixl and msibuild (Debian packages wixl, msitools), by msi.cmake
+#   <build>/Zefirana-<version>-setup.exe  makensis (Debian package nsis), from zefirana.nsi
+#   <build>/Zefirana-<version>.msi        wixl and msibuild (Debian packages wixl, msitools), by msi.cmake
 #
 # The files of the staged folder are listed here for both, once: the setup program installs
 # these by name (files.nsh); the MSI has one component per file (files.wxs), the program's own,

@@ -5,7 +5,7 @@
 ; uninstaller and its entry among the installed programs.
 ;   STAGE    the zip's staged folder Zefirana       FILES     the list of its files (files.nsh)
 ;   ICON     the game's icon                         OUTFILE   the setup program to write
-;   VERSION  the version as people read it (2.00)    VERSION4  the same as four numbers (2.0.0.0)
+;   VERSION  the version as people read it (2.10)    VERSION4  the same as four numbers (2.1.0.0)
 ;   CUSTODE  the helper that keeps the teacher's recordings (custode.cpp)
 ;   UPGRADE_CODE  the MSI package's upgrade code     SIGN      a command signing the file %1
 ; It runs nothing from the install folder: an earlier copy is removed by the record of what it

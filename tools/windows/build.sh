@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds Zefirana for 64-bit Windows here, from the same source as on Linux, and packs it the three
-# ways a school installs it (the names carry the version of the top CMakeLists.txt, 2.00 here):
+# ways a school installs it (named by the version of the top CMakeLists.txt, written 2.10 for 2.1.0):
 #   tools/windows/build.sh           makes, in build-windows/, Zefirana-win64.zip (unpacked anywhere),
-#                                    Zefirana-2.00-setup.exe (the setup program) and Zefirana-2.00.msi
+#                                    Zefirana-2.10-setup.exe (the setup program) and Zefirana-2.10.msi
 #   tools/windows/build.sh --tests   the same, the test programs (test.sh runs them under Wine), and
 #                                    for the installer tests a second set one version higher, signed
 #                                    with a throwaway certificate, in build-windows/next/build-windows
@@ -58,7 +58,7 @@ configure "$here" "$build" -DZEFIRANA_TESTS=$tests
 cmake --build "$build" -j"$jobs"
 
 if [ $tests = ON ]; then
-  # The source copied beside, its version raised by one (2.0.0 becomes 2.0.1, 2.0.9 2.1.0), built
+  # The source copied beside, its version raised by one (2.1.0 becomes 2.1.1, 2.1.9 2.2.0), built
   # as far as its installers, signed with a certificate of a certification authority made here.
   next=$build/next
   mkdir -p "$next/ca"
