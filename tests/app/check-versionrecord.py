@@ -1,13 +1,12 @@
 #!/usr/bin/python3
-"""The version record and the icon of the built Zefirana.exe, read back by the MinGW resource
-compiler as a resource script, must hold exactly the record below, and the icon image must be
-the one of resources/flag.ico.
-Usage: check-versionrecord.py <source folder> <zip> <setup program> <MSI>. Exits 77 when
-windres is missing. It reads the record back from the Zefirana.exe in the zip, and checks that
-program from outside: a 64-bit GUI program that
-imports only Windows' own DLLs and takes them from the system folder only, beside the 21 cues
-and the licences; the setup program is a 64-bit program with the game's icon and a record of
-its own, the MSI a 64-bit package for the machine with the upgrade code of every version."""
+"""The Windows packages checked from outside: check-versionrecord.py <source folder> <build folder>.
+The version comes from the project() line of the source's CMakeLists.txt (2.0.1 is shown as
+2.01). Zefirana.exe in the zip holds exactly the version record below, read back by the MinGW
+resource compiler, and the icon of resources/flag.ico; it is a 64-bit GUI program that imports
+only Windows' own DLLs and takes them from the system folder only, beside the 21 cues and the
+licences. The setup program, named by the version, is a 64-bit program with the game's icon and
+a record of its own; the MSI, named by the version, a package for the machine with the upgrade
+code of every version, that version, and Italian among its summary's languages."""
 
 import os
 import re
@@ -18,11 +17,14 @@ import sys
 import tempfile
 import zipfile
 
-EXPECTED = """LANGUAGE 16, 1
+src, build = sys.argv[1:3]
+VERSION = re.search(r"^project\(Zefirana VERSION (\d+)\.(\d)\.(\d)\b", open(f"{src}/CMakeLists.txt").read(), re.M).groups()
+TEXT = f"{VERSION[0]}.{VERSION[1]}{VERSION[2]}"
+EXPECTED = f"""LANGUAGE 16, 1
 
 1 VERSIONINFO
- FILEVERSION 2, 0, 0, 0
- PRODUCTVERSION 2, 0, 0, 0
+ FILEVERSION {", ".join(VERSION)}, 0
+ PRODUCTVERSION {", ".join(VERSION)}, 0
  FILEOS 0x4
  FILETYPE 0x1
 BEGIN
@@ -34,8 +36,8 @@ BEGIN
       VALUE "CompanyName", "Gli sviluppatori di Zefirana"
       VALUE "LegalCopyright", "Software libero per la scuola"
       VALUE "ProductName", "Zefirana"
-      VALUE "FileVersion", "2.00"
-      VALUE "ProductVersion", "2.00"
+      VALUE "FileVersion", "{TEXT}"
+      VALUE "ProductVersion", "{TEXT}"
       VALUE "InternalName", "Zefirana"
       VALUE "OriginalFilename", "Zefirana.exe"
     END
@@ -54,39 +56,37 @@ WINDOWS_DLLS = {"advapi32", "authz", "comdlg32", "d3d9", "d3d11", "dwmapi", "dxg
                 "uxtheme", "version", "winmm", "ws2_32", "wtsapi32"}
 
 
-src = sys.argv[1]
 windres = shutil.which("x86_64-w64-mingw32-windres")
 if not windres or not shutil.which("cpp"):
     print("SKIP: x86_64-w64-mingw32-windres or cpp not found (Debian package binutils-mingw-w64-x86-64)")
     sys.exit(77)
 failures = []
 with tempfile.TemporaryDirectory() as tmp:
-    if len(sys.argv) > 2:
-        # The zip: the 21 cues and the licence beside the program, a 64-bit (PE32+) program of the
-        # GUI subsystem that imports only Windows' own DLLs, winmm among them.
-        with zipfile.ZipFile(sys.argv[2]) as z:
-            names = set(z.namelist())
-            cues = {f"Zefirana/regione/{n}" for n in os.listdir(f"{src}/regione") if n.endswith(".wav")}
-            if len(cues) != 21 or not cues <= names or "Zefirana/LICENSES/COPYING.txt" not in names:
-                failures.append(f"the zip lacks {sorted(cues - names)} or the licence, or there are not 21 cues")
-            exe = z.extract("Zefirana/Zefirana.exe", tmp)
-        headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], check=True, capture_output=True,
-                                 text=True).stdout
-        if not re.search(r"^Magic\s+020b\b", headers, re.M) or not re.search(r"^Subsystem\s+00000002\b", headers, re.M):
-            failures.append("Zefirana.exe is not a 64-bit (PE32+) program of the GUI subsystem")
-        imports = {n.lower().removesuffix(".dll") for n in re.findall(r"DLL Name: (\S+)", headers)}
-        foreign = {n for n in imports - WINDOWS_DLLS if not n.startswith("api-ms-win-")}
-        if foreign or "winmm" not in imports:
-            failures.append(f"Zefirana.exe imports {sorted(foreign)}, which are not Windows' own, or lacks winmm")
-        # Its load configuration makes Windows take those DLLs from the system folder only, never from
-        # beside the program: DependentLoadFlags, 78 bytes in, is LOAD_LIBRARY_SEARCH_SYSTEM32 (00 08).
-        entry = re.search(r"^Entry a ([0-9a-f]+) ([0-9a-f]+) Load Configuration", headers, re.M)
-        at = 78 + int(re.search(r"^ImageBase\s+(\w+)", headers, re.M)[1], 16) + int(entry[1] if entry else "0", 16)
-        dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-s", f"--start-address={at}", f"--stop-address={at + 2}",
-                               exe], capture_output=True, text=True).stdout
-        if not entry or int(entry[2], 16) < 80 or not re.search(rf"^ {at:x} 0008 ", dump, re.M):
-            failures.append("Zefirana.exe has no load configuration with DependentLoadFlags 0x800")
-        compiled = [exe, "-J", "coff"]  # the resource compiler reads a program's resources too
+    # The zip: the 21 cues and the licence beside the program, a 64-bit (PE32+) program of the
+    # GUI subsystem that imports only Windows' own DLLs, winmm among them.
+    with zipfile.ZipFile(f"{build}/Zefirana-win64.zip") as z:
+        names = set(z.namelist())
+        cues = {f"Zefirana/regione/{n}" for n in os.listdir(f"{src}/regione") if n.endswith(".wav")}
+        if len(cues) != 21 or not cues <= names or "Zefirana/LICENSES/COPYING.txt" not in names:
+            failures.append(f"the zip lacks {sorted(cues - names)} or the licence, or there are not 21 cues")
+        exe = z.extract("Zefirana/Zefirana.exe", tmp)
+    headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], check=True, capture_output=True,
+                             text=True).stdout
+    if not re.search(r"^Magic\s+020b\b", headers, re.M) or not re.search(r"^Subsystem\s+00000002\b", headers, re.M):
+        failures.append("Zefirana.exe is not a 64-bit (PE32+) program of the GUI subsystem")
+    imports = {n.lower().removesuffix(".dll") for n in re.findall(r"DLL Name: (\S+)", headers)}
+    foreign = {n for n in imports - WINDOWS_DLLS if not n.startswith("api-ms-win-")}
+    if foreign or "winmm" not in imports:
+        failures.append(f"Zefirana.exe imports {sorted(foreign)}, which are not Windows' own, or lacks winmm")
+    # Its load configuration makes Windows take those DLLs from the system folder only, never from
+    # beside the program: DependentLoadFlags, 78 bytes in, is LOAD_LIBRARY_SEARCH_SYSTEM32 (00 08).
+    entry = re.search(r"^Entry a ([0-9a-f]+) ([0-9a-f]+) Load Configuration", headers, re.M)
+    at = 78 + int(re.search(r"^ImageBase\s+(\w+)", headers, re.M)[1], 16) + int(entry[1] if entry else "0", 16)
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-s", f"--start-address={at}", f"--stop-address={at + 2}",
+                           exe], capture_output=True, text=True).stdout
+    if not entry or int(entry[2], 16) < 80 or not re.search(rf"^ {at:x} 0008 ", dump, re.M):
+        failures.append("Zefirana.exe has no load configuration with DependentLoadFlags 0x800")
+    compiled = [exe, "-J", "coff"]  # the resource compiler reads a program's resources too
     # A program without resources makes it fail: then the script is empty.
     script = subprocess.run([windres, "-i", *compiled, "-O", "rc"], capture_output=True, text=True).stdout
 if EXPECTED not in script:
@@ -100,17 +100,17 @@ ico = open(f"{src}/resources/flag.ico", "rb").read()
 size, offset = struct.unpack_from("<II", ico, 14)
 if struct.pack(f"<{len(words)}I", *words) != ico[offset:offset + size]:
     failures.append("the icon image differs from resources/flag.ico: run tools/winres/split-ico.py again")
-if len(sys.argv) > 3:
-    # The setup program: 64-bit, with the game's icon and a version record of its own under Italian;
-    # the MSI per machine, with the upgrade code that every version keeps.
-    setup, msi = sys.argv[3:5]
-    record, magic, table = (subprocess.run(argv, capture_output=True, text=True).stdout for argv in (
-        [windres, "-i", setup, "-J", "coff", "-O", "rc"], ["x86_64-w64-mingw32-objdump", "-p", setup],
-        ["msiinfo", "export", msi, "Property"]))
-    named = re.search(r'BLOCK "0410.*VALUE "ProductName", "Zefirana".*VALUE "ProductVersion", "2\.00"', record, re.S)
-    iconic = ico[offset:offset + size] in open(setup, "rb").read()
-    codes = {"ALLUSERS\t1", "UpgradeCode\t{D7A97E49-1EE3-4723-B2A0-6268F9F237A1}"}
-    if not (named and iconic and re.search(r"^Magic\s+020b\b", magic, re.M) and codes <= set(table.splitlines())):
-        failures.append(f"the setup program (64-bit, the icon, its record) or the MSI differ:\n{record[-900:]}{table}")
-print("\n".join(f"FAIL: {f}" for f in failures) or "PASS: the version record and the icon of Zefirana.exe")
+# The setup program: 64-bit, with the game's icon and a version record of its own under Italian;
+# the MSI per machine, with the upgrade code that every version keeps, its version and Italian.
+setup, msi = f"{build}/Zefirana-{TEXT}-setup.exe", f"{build}/Zefirana-{TEXT}.msi"
+record, magic, table, summary = (subprocess.run(argv, capture_output=True, text=True).stdout for argv in (
+    [windres, "-i", setup, "-J", "coff", "-O", "rc"], ["x86_64-w64-mingw32-objdump", "-p", setup],
+    ["msiinfo", "export", msi, "Property"], ["msiinfo", "suminfo", msi]))
+named = re.search(rf'BLOCK "0410.*VALUE "ProductName", "Zefirana".*VALUE "ProductVersion", "{re.escape(TEXT)}"', record, re.S)
+iconic = ico[offset:offset + size] in open(setup, "rb").read()
+codes = {"ALLUSERS\t1", "UpgradeCode\t{D7A97E49-1EE3-4723-B2A0-6268F9F237A1}", f"ProductVersion\t{'.'.join(VERSION)}"}
+if not (named and iconic and re.search(r"^Magic\s+020b\b", magic, re.M) and codes <= set(table.splitlines())
+        and re.search(r"^Template: x64;(\d+,)*1040\b", summary, re.M)):
+    failures.append(f"the setup program (64-bit, the icon, its record) or the MSI differ:\n{record[-900:]}{table}{summary}")
+print("\n".join(f"FAIL: {f}" for f in failures) or f"PASS: the Windows packages of version {TEXT}")
 sys.exit(1 if failures else 0)

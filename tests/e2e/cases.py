@@ -1,7 +1,6 @@
 #!/usr/bin/python3
 """The built program on a real X server, played with real input: cases.py CASE PROGRAM, or
-cases.py wine-installed SETUP-OR-MSI RUNNER for the Windows build under Wine (the zip beside it),
-or cases.py wine-planted-dll DLL ZIP RUNNER."""
+cases.py wine-planted-dll DLL ZIP RUNNER for the Windows build under Wine."""
 
 import functools
 import glob
@@ -163,10 +162,9 @@ def install(session, path, name="program"):
     return shutil.copy2(path, folder)
 
 
-def turn(session, program, asked=None, count=True, meanwhile=None):
-    """A turn whose region cue is heard, cut short by the praise, which is heard to its end; and,
-    if count, at most one stream on the sound server as it ends, none once it has. (Under Wine
-    the sound call plays one cue at a time for the whole process.) Given the region asked,
+def turn(session, program, asked=None, meanwhile=None):
+    """A turn whose region cue is heard, cut short by the praise, which is heard to its end; at
+    most one stream on the sound server as it ends, none once it has. Given the region asked,
     only the praise; given meanwhile, it is called once the praise's box has closed, before listening."""
     if not asked:
         mark = len(session.heard())
@@ -176,9 +174,8 @@ def turn(session, program, asked=None, count=True, meanwhile=None):
     program.answer(asked, PRAISE)
     meanwhile and meanwhile()
     session.hear("esatto.wav", mark, "in place of the region's")
-    if count:
-        check(session.streams() <= 1, f"{session.streams()} streams: the region's cue plays on")
-        wait_for(lambda: f"the program's {session.streams()} streams to end", lambda: not session.streams())
+    check(session.streams() <= 1, f"{session.streams()} streams: the region's cue plays on")
+    wait_for(lambda: f"the program's {session.streams()} streams to end", lambda: not session.streams())
 
 
 def plays_own_cues(path):
@@ -242,70 +239,9 @@ def stalls(path):
         program.quit(within=1.5)
 
 
-def wine_installed(package, runner):
-    """The setup program or the MSI, silently, in a Wine prefix of its own made afresh: installed,
-    then again (the setup program into a folder with accents and blanks): the zip's files, one
-    entry among the installed programs with its values, a Start menu entry naming the program;
-    the installed game plays a turn (tones for cues) with real input and ends; removed silently: no
-    file, folder, shortcut or registry entry left (nor the first copy, had it stayed)."""
-    signal.alarm(300)
-    msi, prefix = package.endswith(".msi"), package[:package.rindex(".")] + "-wine"
-    folder = r"C:\Program Files\Zefirana" if msi else r"C:\Scuola è bella\Giochi di geografia\Zefirana"
-    drive, name = prefix + "/drive_c", "Z:" + package.replace("/", "\\")
-    uninstaller = folder + "\\Disinstalla.exe"
-    unix = drive + "/" + folder[3:].replace("\\", "/")
-    shutil.rmtree(prefix, ignore_errors=True)
-    with Session(sound=True, accessibility=False) as session, zipfile.ZipFile(
-            os.path.join(os.path.dirname(package), "Zefirana-win64.zip")) as z:
-        session.env["WINEPREFIX"] = prefix
-
-        def wine(*argv):  # a pipe only to reg, once Wine's own processes, which would hold it, are up
-            return subprocess.run([runner, *argv], env=session.env, stdout=subprocess.PIPE if argv[0] == "reg" else
-                                  subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60).stdout
-        wine("wineboot", "--init")
-        # The setup program's /D= as a technician types it: last, unquoted.
-        for argv in [["/qn", "/i", name]] * 2 if msi else [["/S"], ["/S", *f"/D={folder}".split()]]:
-            wine("msiexec" if msi else package, *argv)
-        installed = {os.path.relpath(os.path.join(d, n), unix): open(os.path.join(d, n), "rb").read()
-                     for d, _, names in os.walk(unix) for n in names}
-        size = sum(map(len, installed.values())) // 1024
-        # The MSI has no uninstaller of its own; the setup program's is beside the zip's files.
-        check((msi or installed.pop("Disinstalla.exe", None)) and installed == {
-            n.removeprefix("Zefirana/"): z.read(n) for n in z.namelist() if not n.endswith("/")},
-              f"installed: {sorted(installed)}")
-        # Wine's reg writes to a pipe in the OEM code page.
-        listing = wine("reg", "query", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/s")
-        entries = [dict(re.findall(r"^ +(\w+) +REG_\w+ +(.*?)\r?$", e, re.M))
-                   for e in listing.decode("cp850").split("\r\n\r\n") if "Zefirana" in e]
-        expected = {"DisplayName": "Zefirana", "Publisher": "Gli sviluppatori di Zefirana", "NoModify": "0x1",
-                    "NoRepair": "0x1", **({"DisplayVersion": "2.0.0"} if msi else {
-                        "DisplayVersion": "2.00", "DisplayIcon": folder + "\\Zefirana.exe", "EstimatedSize": hex(size),
-                        "QuietUninstallString": f'"{uninstaller}" /S', "UninstallString": f'"{uninstaller}"'})}
-        check(len(entries) == 1 and expected.items() <= entries[0].items(), f"the entries are {entries}")
-        # Wine's installer puts an MSI's Start menu entry in the user's menu, even when per machine. The
-        # entry's target is in its link information, in the ANSI code page.
-        menu = glob.glob(f"{drive}/{'users/*/AppData/Roaming' if msi else 'ProgramData'}/Microsoft/Windows/Start Menu/"
-                         "Programs/Zefirana.lnk")
-        check(menu and (folder + "\\Zefirana.exe").encode("cp1252") in open(menu[0], "rb").read(),
-              f"the Start menu entries {menu} do not name the installed program")
-        write_cues(unix + "/regione")
-        turn(session, played := Program(session.spawn([runner, unix + "/Zefirana.exe"], quiet=False), None, wine=True),
-             count=False)
-        played.quit()
-        wine(*(["msiexec", "/qn", "/x", name] if msi else [uninstaller, "/S"]))
-        # Every process of the prefix ended (the uninstaller goes on in a copy of itself), the registry saved:
-        # no path of the prefix, no key or value names Zefirana or the folders made for it (but Wine's record
-        # of the test's own sound server, whose sink is named zefirana).
-        subprocess.run(["wineserver", "-w"], env=session.env, timeout=60)
-        left = [n for d, dirs, names in os.walk(prefix) for n in dirs + names if re.search("zefirana|scuola", n, re.I)]
-        registry = "".join(line for f in glob.glob(f"{prefix}/*.reg") for line in open(f, errors="replace")
-                           if "winepulse" not in line).lower()
-        check(not left and "zefirana" not in registry, f"left after removal: {left or 'a registry entry'}")
-
-
 def wine_planted_dll(dll, archive, runner):
     """A DLL planted beside the zip's Zefirana.exe under the name of one loaded while the program
-    runs (planted.cpp: loaded, it ends the program with status 77) is never loaded, the system's
+    runs (planted-dll.cpp: loaded, it ends the program with status 77) is never loaded, the system's
     is: the program plays its first cue and ends."""
     with Session(sound=True, accessibility=False) as session, zipfile.ZipFile(archive) as z:
         session.env.update({k: v for k, v in os.environ.items() if k == "WINEPREFIX"})
@@ -321,7 +257,7 @@ def wine_planted_dll(dll, archive, runner):
 
 CASES = {"two-copies": two_copies, "keyboard": keyboard, "writes-nothing": writes_nothing, "plays-own-cues": plays_own_cues,
          "writes-nothing-no-sound-server": functools.partial(writes_nothing, sound=False),
-         "module-beside-only": module_beside_only, "stalled-sound-server": stalls, "wine-installed": wine_installed,
+         "module-beside-only": module_beside_only, "stalled-sound-server": stalls,
          "wine-planted-dll": wine_planted_dll,
          **{f"no-display-{kind}": functools.partial(no_display, kind) for kind in ("unset", "dead", "bogus", "plugin")}}
 

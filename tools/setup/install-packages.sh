@@ -12,7 +12,8 @@ test="$play python3 xvfb xauth xdotool dbus at-spi2-core python3-gi gir1.2-atspi
 # The Windows build takes the host's Qt tools, their CMake files and any data the game compiles in
 # from the Linux packages.
 windows="$play ninja-build dpkg-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 qt6-base-dev-tools
-         wine64 wine python3 xvfb xauth xdotool xclip pulseaudio pulseaudio-utils nsis wixl msitools"
+         wine64 wine python3 xvfb xauth xdotool xclip pulseaudio pulseaudio-utils nsis wixl msitools faketime zip
+         osslsigncode openssl ccache"
 
 case "${1:-}" in
   play) wanted=$play ;;
