@@ -35,6 +35,17 @@ install(TARGETS zefirana_audio LIBRARY DESTINATION ${ZEFIRANA_INSTALL_PROGRAMDIR
 file(GLOB installed_cues CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/regione/*.wav)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/bin)
 if(ZEFIRANA_DEBIAN_PACKAGE)
+  # The Debian changelog is written by hand: a package built from it must carry the version of the
+  # project() line, so its newest entry must be of that version.
+  if(EXISTS ${PROJECT_SOURCE_DIR}/debian/changelog)
+    file(STRINGS ${PROJECT_SOURCE_DIR}/debian/changelog newest LIMIT_COUNT 1)
+    string(REPLACE "." "\\." version_pattern "${ZEFIRANA_VERSION_TEXT}")
+    if(NOT newest MATCHES "^zefirana \\(${version_pattern}-[0-9]+\\) ")
+      string(REGEX MATCH "\\(([^)]*)\\)" newest "${newest}")
+      message(FATAL_ERROR "The newest entry of debian/changelog is of version ${CMAKE_MATCH_1}, not "
+                          "${ZEFIRANA_VERSION_TEXT}-<n>: add one (dch -v ${ZEFIRANA_VERSION_TEXT}-1)")
+    endif()
+  endif()
   install(FILES ${installed_cues} DESTINATION ${CMAKE_INSTALL_DATADIR}/zefirana/regione)
   file(CREATE_LINK /etc/zefirana/regione ${CMAKE_CURRENT_BINARY_DIR}/bin/regione SYMBOLIC)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/bin/regione DESTINATION ${ZEFIRANA_INSTALL_PROGRAMDIR})

@@ -7,13 +7,8 @@
 #                                  and of the MinGW-w64 runtime linked into the program
 
 # Two builds of one commit give the same bytes: every time is that of the last commit
-# (SOURCE_DATE_EPOCH, which tools/windows/build.sh sets), the entries go in a fixed order with
+# (SOURCE_DATE_EPOCH, which the top CMakeLists.txt sets), the entries go in a fixed order with
 # fixed permissions and no extra fields, and the zip's DOS times are written in UTC.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} log -1 --format=%ct OUTPUT_VARIABLE epoch
-                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  set(ENV{SOURCE_DATE_EPOCH} "${epoch}")
-endif()
 # Info-ZIP's zip, which can leave out the extra fields (-X) that would keep each file's times.
 find_program(ZEFIRANA_ZIP zip DOC "Info-ZIP's zip (Debian package zip)" REQUIRED)
 # Signing (tools/windows/build.sh takes the certificate from the environment): the program is

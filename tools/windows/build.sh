@@ -49,8 +49,6 @@ configure() {
     -DCMAKE_TOOLCHAIN_FILE="$here/tools/windows/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$here/tools/windows/wine-run.sh" -DCMAKE_CXX_COMPILER_LAUNCHER=$launcher \
-    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$source=. -ffile-prefix-map=$binary=." \
-    -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp" \
     -DZEFIRANA_SIGN_PKCS12="${ZEFIRANA_SIGN_PKCS12:-}" -DZEFIRANA_SIGN_TIMESTAMP="${ZEFIRANA_SIGN_TIMESTAMP:-}" \
     "$@" >/dev/null
 }
