@@ -4,13 +4,16 @@
     tools/metrics/count-lines.py [REPOSITORY]
 
 A line counts when it is not blank and not wholly comment: C, C++ and resource scripts
-without their // and /* */ comments, Python without # lines and docstrings, shell and
-CMake without # lines. Pictures, sounds, fonts, JSON, XML, Markdown, the desktop file and
-licence texts are not code and are not counted. Only the files git tracks are read (in a
-tree that is no git checkout, every file but those of build folders).
+without their // and /* */ comments, Python without # lines and docstrings, shell, CMake
+and make without # lines, NSIS scripts without ; and # lines. A script named for its role
+(debian/rules, the maintainer scripts) is known by its #! line. Pictures, sounds, fonts,
+JSON, XML (the WiX source among them), Markdown, the desktop file and licence texts are not
+code and are not counted. Only the files git tracks are read (in a tree that is no git
+checkout, every file but those of build folders).
 
-Prints the lines of tests/ per folder and per language, those of everything else per
-folder and per language, and the ratio of the two.
+The tests are tests/ and the Debian package's own test (debian/tests/). Prints the lines of
+the tests per folder and per language, those of everything else per folder and per
+language, and the ratio of the two.
 """
 
 import ast
@@ -34,6 +37,8 @@ def language(path):
         return "shell"
     if path.name == "CMakeLists.txt" or path.suffix == ".cmake":
         return "CMake"
+    if path.suffix == ".nsi":
+        return "NSIS"
     return None
 
 
@@ -45,6 +50,8 @@ def interpreter(text):
             return "Python"
         if first.rstrip().endswith(("sh", "bash")):
             return "shell"
+        if first.rstrip().endswith("make -f"):
+            return "make"
     return None
 
 
@@ -110,20 +117,25 @@ def count_python(text):
     return len(lines)
 
 
-def count_hash(text):
+def count_hash(text, marks=("#",)):
     """Shell and CMake: non-blank lines that do not start with #."""
     return sum(1 for line in text.splitlines()
-               if line.strip() and not line.lstrip().startswith("#"))
+               if line.strip() and not line.lstrip().startswith(marks))
+
+
+def count_nsis(text):
+    """NSIS scripts: non-blank lines that do not start with ; or #."""
+    return count_hash(text, (";", "#"))
 
 
 COUNTERS = {"C++": count_c, "C": count_c, "Python": count_python, "shell": count_hash,
-            "CMake": count_hash}
+            "CMake": count_hash, "NSIS": count_nsis, "make": count_hash}
 
 
 def folder_of(path):
     """tests/<part> for a test, the top folder for the rest (files at the top: '.')."""
     parts = path.parts
-    if parts[0] == "tests":
+    if parts[0] == "tests" or parts[:2] == ("debian", "tests"):
         return "/".join(parts[:2]) if len(parts) > 2 else "tests"
     return parts[0] if len(parts) > 1 else "."
 
@@ -160,7 +172,7 @@ def main():
         if not file.is_file():
             continue
         kind = language(path)
-        if kind is None and not path.suffix:
+        if kind is None:  # a script named for its role (debian/rules, zefirana.postinst) by its #! line
             try:
                 kind = interpreter(file.read_text(encoding="utf-8"))
             except UnicodeDecodeError:
@@ -168,7 +180,7 @@ def main():
         if kind is None:
             continue
         lines = COUNTERS[kind](file.read_text(encoding="utf-8"))
-        is_test = path.parts[0] == "tests"
+        is_test = path.parts[0] == "tests" or path.parts[:2] == ("debian", "tests")
         by_folder[is_test][folder_of(path)] += lines
         by_language[is_test][kind] += lines
 
