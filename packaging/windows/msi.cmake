@@ -3,7 +3,9 @@
 # - the product and package codes, derived from the version and the bytes of everything packed
 #   (a rebuild with the same files is the same package; with other files, another one that
 #   replaces it: the older-versions row of the Upgrade table includes this version);
-# - RemoveExistingProducts after InstallFinalize, so that an upgrade replaces files in place;
+# - RemoveExistingProducts right after InstallInitialize: the earlier copy goes first (Wine's
+#   installer, unlike Windows', would delete the files of the components both copies share if
+#   it ran last), the teacher's recordings set aside by custode.exe and put back;
 # - the custom actions running custode.exe from the binary table, around the file actions;
 # - the summary: languages x64;1040 (wixl writes 1033), the package code, and the times of
 #   SOURCE_DATE_EPOCH (wixl writes the time of the build: it runs under faketime).
