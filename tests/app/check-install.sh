@@ -2,8 +2,8 @@
 # The Debian package, as test.sh's release stage hands it over (from dist/), checked outside and
 # then installed in a fresh Debian 12 root (tools/setup/debian-root.sh) as a school's technician
 # would use it. Outside: its name and version, its files and their modes, the cues as in the
-# sources, the desktop entry, the metainfo (naming the installed program, icon, version and
-# date) and the manual pages in English and Italian valid. Installed: the game plays a
+# sources, the desktop entry, the metainfo (valid, with the release's version and date); the
+# manual pages are lintian's (test.sh's release stage). Installed: the game plays a
 # turn whose cue is heard through the installed audio module (debian/tests/play); then a
 # teacher's recording in place of toscana.wav is kept byte for byte through a reinstallation,
 # an upgrade to a higher version built here from the same source (its project() line raised,
@@ -44,14 +44,8 @@ appstreamcli validate --no-net --strict --pedantic "$root/share/metainfo/$id.met
     { cat "$work/log"; fail "appstreamcli rejects the metainfo"; }
 [ -x "$root/bin/$(sed -n 's/^Exec=//p' "$desktop")" ] || fail "the desktop entry does not start bin/zefirana"
 [ -f "$root/share/icons/hicolor/256x256/apps/$(sed -n 's/^Icon=//p' "$desktop").png" ] || fail "the desktop entry names no installed icon"
-for tag in "<id>$id</id>" "<launchable type=\"desktop-id\">$id.desktop</launchable>" "<binary>zefirana</binary>" \
-           "<release version=\"${version%-*}\" date=\"$(date -u -d @"$(git -C "$src" log -1 --format=%ct)" +%F)\"/>"; do
-    grep -qF "$tag" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo has no $tag"
-done
-for page in man6/zefirana.6.gz:NAME it/man6/zefirana.6.gz:NOME; do
-    man --warnings -l "$root/share/man/${page%:*}" 2>"$work/man.log" | grep -qx "${page#*:}" && [ ! -s "$work/man.log" ] ||
-        { cat "$work/man.log"; fail "man does not render ${page%:*} without warnings"; }
-done
+release="<release version=\"${version%-*}\" date=\"$(date -u -d @"$(git -C "$src" log -1 --format=%ct)" +%F)\"/>"
+grep -qF "$release" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainfo has no $release"
 
 # The higher version: the same source with the version line raised, an entry for it in the
 # changelog, and one cue that changes.

@@ -14,8 +14,8 @@ import tempfile
 import time
 import zipfile
 
-from harness import CLIENT, PRAISE, RATE, REGIONS, STEP, STUCK_AFTER, Program, Session, atspi, check, children, main, \
-    run, wait_for, write_cues
+from harness import CLIENT, PRAISE, REGIONS, STEP, STUCK_AFTER, Program, Session, atspi, check, children, main, \
+    run, turn, wait_for, write_cues
 
 
 def two_copies(path):
@@ -162,33 +162,6 @@ def install(session, path, name="program"):
     return shutil.copy2(path, folder)
 
 
-def turn(session, program, asked=None, meanwhile=None):
-    """A turn whose region cue is heard, cut short by the praise, which is heard to its end; at
-    most one stream on the sound server as it ends, none once it has. Given the region asked,
-    only the praise; given meanwhile, it is called once the praise's box has closed, before listening."""
-    if not asked:
-        mark = len(session.heard())
-        asked = program.press_car()
-        session.hear(REGIONS[asked][3], mark, "after the car", whole=False)
-    mark = len(session.heard())
-    program.answer(asked, PRAISE)
-    meanwhile and meanwhile()
-    session.hear("esatto.wav", mark, "in place of the region's")
-    check(session.streams() <= 1, f"{session.streams()} streams: the region's cue plays on")
-    wait_for(lambda: f"the program's {session.streams()} streams to end", lambda: not session.streams())
-
-
-def plays_own_cues(path):
-    """The program where it lies plays its own cues through its own audio module: after a press of
-    the car a stream of its own is on the sound server, and the sink plays sound."""
-    with Session(sound=True) as session:
-        program = session.start(path)
-        mark = len(session.heard())
-        program.press_car(meanwhile=lambda: wait_for("a stream of the program's on the sound server", session.streams))
-        wait_for("the cue to be heard", lambda: max(map(abs, session.heard()[mark:]), default=0) > 300)
-        program.quit()
-
-
 def module_beside_only(path):
     """The audio module is used only from beside the program: with the module in the working folder
     instead, the program plays nothing."""
@@ -255,7 +228,7 @@ def wine_planted_dll(dll, archive, runner):
         program.quit()
 
 
-CASES = {"two-copies": two_copies, "keyboard": keyboard, "writes-nothing": writes_nothing, "plays-own-cues": plays_own_cues,
+CASES = {"two-copies": two_copies, "keyboard": keyboard, "writes-nothing": writes_nothing,
          "writes-nothing-no-sound-server": functools.partial(writes_nothing, sound=False),
          "module-beside-only": module_beside_only, "stalled-sound-server": stalls,
          "wine-planted-dll": wine_planted_dll,

@@ -382,3 +382,21 @@ class Program:
         self.box("after Esci", GOODBYE)
         wait_for("the program to end", lambda: self.process.poll() is not None, within)
         check(self.process.returncode == 0, f"the program ended with status {self.process.returncode}")
+
+
+def turn(session, program, asked=None, meanwhile=None, count=True):
+    """A turn whose region cue is heard, cut short by the praise, which is heard to its end; and,
+    if count, at most one stream on the sound server as it ends, none once it has (under Wine the
+    sound call belongs to the whole process: no stream to count). Given the region asked,
+    only the praise; given meanwhile, it is called once the praise's box has closed, before listening."""
+    if not asked:
+        mark = len(session.heard())
+        asked = program.press_car()
+        session.hear(REGIONS[asked][3], mark, "after the car", whole=False)
+    mark = len(session.heard())
+    program.answer(asked, PRAISE)
+    meanwhile and meanwhile()
+    session.hear("esatto.wav", mark, "in place of the region's")
+    if count:
+        check(session.streams() <= 1, f"{session.streams()} streams: the region's cue plays on")
+        wait_for(lambda: f"the program's {session.streams()} streams to end", lambda: not session.streams())

@@ -67,7 +67,6 @@ private slots:
         QTest::newRow("a tick in a new game") << "t" << "counters:0/0" << "0/0/0 n0 r0";
         QTest::newRow("a click before the first press is wrong") << "c3" << text("message:Questa ~ la Toscana") << "0/1/0 n0 r0";
         QTest::newRow("a wrong answer names the region clicked") << "p2 x c5" << text("message:Questa ~ la Lombardia") << "0/1/1 n2 r1";
-        QTest::newRow("every hotspot of the region is right") << "p8 c15 p8 c16 p8 x c17" << esatto << "3/0/3 n8 r3";
         QTest::newRow("Esatto again counts nothing") << "p8 c15 x c16 c15" << esatto + " | " + esatto << "1/0/1 n8 r1";
         QTest::newRow("the last region, then another is wrong")
             << "p20 c41 x c40" << text("message:Questa ~ la Sardegna") << "1/1/1 n20 r1";
@@ -142,12 +141,10 @@ private slots:
         const QStringList reveals{"Questa \u00e8 la ", "Questo \u00e8 il ", "Questa \u00e8 l'", "Questo \u00e8 l'",
                                   "Queste sono le "};
         const QStringList prompts{"sulla ", "sul ", "sull'", "sull'", "sulle "};
-        QStringList names;
         QSet<QString> cues{kPraiseCue.toString()};
         for (RegionNumber n = kFirstRegion; n <= kRegionCount; ++n) {
             const Region r = *region(n);
             const QString name = r.name.toString(), reveal = r.reveal.toString();
-            names << name;
             QCOMPARE(r.number, n);
             QVERIFY2(QRegularExpression("^[A-Z][A-Za-z' ]*[a-z]$").match(name).hasMatch(), qPrintable(name));
             const qsizetype article = reveals.indexOf(reveal.chopped(name.size()));
@@ -157,9 +154,6 @@ private slots:
             cues.insert(r.cue.toString());
         }
         QCOMPARE(cues.size(), kRegionCount + 1);
-        QCOMPARE(names.join(u','), "Emilia Romagna,Toscana,Lombardia,Trentino Alto Adige,Veneto,Friuli Venezia Giulia,"
-                                   "Piemonte,Liguria,Umbria,Marche,Lazio,Abruzzo,Molise,Campania,Puglia,Basilicata,"
-                                   "Calabria,Sicilia,Sardegna,Valle d'Aosta");
         QVERIFY(!region(0) && !region(21));
     }
 

@@ -1,5 +1,5 @@
-// The window as the pupil sees it and plays it: its fonts, the picture buttons, the pointers,
-// the tab order, the menu bar and the exit button, every hotspot of the map on its own region,
+// The window as the pupil sees it and plays it: its fonts, the pointers, the menu's commands
+// and the exit button, every hotspot of the map on its own region,
 // what a click answers, a right answer and the error limit.
 // Clicks go to the window as the pupil's mouse would send them; the real message boxes answer.
 // CTest runs the pointers and the map once more with the whole window scaled by 2.
@@ -74,35 +74,6 @@ private slots:
             QVERIFY2(w->font().families().contains(QFontInfo(w->font()).family()), qPrintable(w->objectName()));
     }
 
-    void pictureButtonsInTheirColours_data()
-    {
-        QTest::addColumn<QRect>("caption"); // below the picture
-        QTest::newRow("Command3") << QRect(3, 35, 99, 19);
-        QTest::newRow("Command2") << QRect(3, 35, 83, 59);
-    }
-
-    void pictureButtonsInTheirColours()
-    {
-        // The face flat in the button's own colour, the caption in black on it.
-        QFETCH(QRect, caption);
-        QWidget *button = find(QTest::currentDataTag());
-        const QColor face = button->palette().color(QPalette::Button);
-        const QImage drawn = button->grab().toImage();
-        int dark = 0;
-        for (int y = caption.top(); y <= caption.bottom(); ++y) {
-            for (int x = caption.left(); x <= caption.right(); ++x) {
-                // Between the face and black: the face's colour, darkened by the text's coverage
-                // (the plain face between the letters being the face's colour itself).
-                const QColor c = drawn.pixelColor(x, y);
-                const qreal t = qreal(c.blue()) / face.blue();
-                QVERIFY2(qAbs(c.red() - t * face.red()) <= 4 && qAbs(c.green() - t * face.green()) <= 4,
-                         qPrintable(QStringLiteral("%1,%2: %3").arg(x).arg(y).arg(c.name())));
-                dark += t < 0.5;
-            }
-        }
-        QVERIFY(dark > 40);
-    }
-
     void pointerOverEachPart_data()
     {
         QTest::addColumn<QString>("container"); // the point is given in this control's coordinates
@@ -143,40 +114,6 @@ private slots:
         // 32 x 32 pixels of the design, the active point at the centre.
         QCOMPARE(cursor.pixmap().deviceIndependentSize(), QSizeF(32, 32));
         QCOMPARE(cursor.hotSpot(), QPoint(16, 16));
-    }
-
-    void tabOrderFromTheFirstFocus()
-    {
-        // Text1, Command1, Picture1, Picture2, Command2, Command3: hidden ones are never reached.
-        // The walk starts where the program leaves the focus; the car, once clicked and hidden,
-        // leaves it on the map.
-        auto walk = [this] {
-            QStringList order;
-            for (int i = 0; i < 4 && window_->focusWidget(); ++i) {
-                order << window_->focusWidget()->objectName();
-                QTest::keyClick(window_->focusWidget(), Qt::Key_Tab);
-            }
-            return order;
-        };
-        QCOMPARE(walk(), (QStringList{"Text1", "Picture2", "Command2", "Command3"}));
-        click("Command2");
-        QCOMPARE(walk(), (QStringList{"Picture2", "Command3", "Text1", "Picture2"}));
-    }
-
-    void menuBar()
-    {
-        // Each entry as "name:text", a drop-down menu's entries in brackets after it.
-        QStringList entries;
-        for (QAction *entry : window_->menuBar()->actions()) {
-            QObject *named = entry->menu() ? static_cast<QObject *>(entry->menu()) : entry;
-            entries << named->objectName() + ':' + entry->text();
-            if (entry->menu())
-                for (QAction *inside : entry->menu()->actions())
-                    entries.last() += " [" + inside->objectName() + ':' + inside->text() + ']';
-        }
-        QCOMPARE(entries, (QStringList{"istruzioni:Istruzioni",
-                                       "scuol:Scuola [sotware:Zefirana 2.00 \u2013 gioco libero per la scuola primaria]",
-                                       "Esc:Per avere una nuova regione clicca sul pulsante con l'automobile"}));
     }
 
     void commands_data()
