@@ -27,11 +27,12 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 315532800)
 fi
 export SOURCE_DATE_EPOCH QT_RCC_SOURCE_DATE_OVERRIDE=$SOURCE_DATE_EPOCH
-# A second build of the same files (the installer tests' set) takes the compiled objects from ccache.
+# A second build of the same files (the installer tests' set) takes the compiled objects from ccache:
+# each build names its own source folder as ccache's base, so that both look the same to it.
 launcher=
 if command -v ccache >/dev/null; then
   launcher=ccache
-  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$here} CCACHE_DIR=${CCACHE_DIR:-${ZEFIRANA_CACHE:-$HOME/.cache/zefirana}/ccache}
+  export CCACHE_DIR=${CCACHE_DIR:-${ZEFIRANA_CACHE:-$HOME/.cache/zefirana}/ccache}
 fi
 if [ -z "${ZEFIRANA_SIGN_PKCS12:-}" ]; then
   echo "Not signed: no code-signing certificate given (ZEFIRANA_SIGN_PKCS12, see README)"
@@ -53,7 +54,7 @@ configure() {
     "$@" >/dev/null
 }
 configure "$here" "$build" -DZEFIRANA_TESTS=$tests
-cmake --build "$build" -j"$jobs"
+CCACHE_BASEDIR=$here cmake --build "$build" -j"$jobs"
 
 if [ $tests = ON ]; then
   # The source copied beside, its version raised by one (2.1.0 becomes 2.1.1, 2.1.9 2.2.0), built
@@ -78,7 +79,7 @@ if [ $tests = ON ]; then
   fi
   ZEFIRANA_SIGN_PKCS12=$ca/signer.p12 ZEFIRANA_SIGN_PASSWORD=prova ZEFIRANA_SIGN_TIMESTAMP= \
     configure "$next" "$next/build-windows" -DZEFIRANA_TESTS=OFF -DZEFIRANA_SIGN_PKCS12="$ca/signer.p12"
-  ZEFIRANA_SIGN_PASSWORD=prova cmake --build "$next/build-windows" -j"$jobs" --target installers
+  CCACHE_BASEDIR=$next ZEFIRANA_SIGN_PASSWORD=prova cmake --build "$next/build-windows" -j"$jobs" --target installers
 fi
 
 seconds=$(($(date +%s) - began))
