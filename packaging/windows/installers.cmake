@@ -87,8 +87,7 @@ endif()
 set(icon ${PROJECT_SOURCE_DIR}/resources/flag.ico)
 set(version4 ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
 add_custom_command(OUTPUT ${setup_file}
-  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH}
-          ${ZEFIRANA_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DSTAGE=${zip_dir} -DFILES=${installer_dir}/files.nsh
+  COMMAND ${ZEFIRANA_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DSTAGE=${zip_dir} -DFILES=${installer_dir}/files.nsh
           -DICON=${icon} -DOUTFILE=${setup_file} -DVERSION=${ZEFIRANA_VERSION_TEXT} -DVERSION4=${version4}
           -DCUSTODE=${custode} -DUPGRADE_CODE={${upgrade_code}} ${nsis_sign}
           ${CMAKE_CURRENT_LIST_DIR}/zefirana.nsi
@@ -99,8 +98,7 @@ file(RELATIVE_PATH wix_icon ${installer_dir} ${icon})
 file(RELATIVE_PATH wix_custode ${installer_dir} ${custode})
 set(wix_sources ${CMAKE_CURRENT_LIST_DIR}/zefirana.wxs ${installer_dir}/files.wxs)
 add_custom_command(OUTPUT ${msi_file}
-  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=$ENV{SOURCE_DATE_EPOCH}
-          ${CMAKE_COMMAND} -DWIXL=${ZEFIRANA_WIXL} -DMSIBUILD=${ZEFIRANA_MSIBUILD} -DFAKETIME=${ZEFIRANA_FAKETIME}
+  COMMAND ${CMAKE_COMMAND} -DWIXL=${ZEFIRANA_WIXL} -DMSIBUILD=${ZEFIRANA_MSIBUILD} -DFAKETIME=${ZEFIRANA_FAKETIME}
           -DSTAGE=${wix_stage} -DICON=${wix_icon} -DCUSTODE=${wix_custode} -DVERSION=${PROJECT_VERSION}
           -DVERSION_TEXT=${ZEFIRANA_VERSION_TEXT} -DUPGRADE_CODE=${upgrade_code} "-DSOURCES=${wix_sources}"
           "-DSIGN=${sign}" -DOUTPUT=${msi_file} -P ${CMAKE_CURRENT_LIST_DIR}/msi.cmake

@@ -49,16 +49,9 @@ grep -qF "$release" "$root/share/metainfo/$id.metainfo.xml" || fail "the metainf
 
 # The higher version: the same source with the version line raised, an entry for it in the
 # changelog, and one cue that changes.
-higher=$(echo "${version%-*}" | awk -F. '{ printf "%s.%02d", $1, $2 + 1 }')-1
 if [ $# -gt 2 ]; then cp "$3" "$work/fresh-higher.deb"; else
-mkdir "$work/up"
-git -C "$src" ls-files -z | (cd "$src" && xargs -0 cp --parents -t "$work/up")
-awk '/^project\(Zefirana VERSION/ { split($3, v, "."); $3 = v[1] "." v[2] "." v[3] + 1 } { print }' \
-    "$src/CMakeLists.txt" >"$work/up/CMakeLists.txt"
+higher=$("$src/tools/next-version.sh" "$src" "$work/up")-1
 cp "$src/regione/veneto.wav" "$work/up/regione/valle.wav"
-{ printf 'zefirana (%s) bookworm; urgency=medium\n\n  * A higher version.\n\n -- %s  %s\n\n' "$higher" \
-    "$(dpkg-parsechangelog -l "$src/debian/changelog" -S Maintainer)" "$(date -R)"; cat "$src/debian/changelog"; } \
-    >"$work/up/debian/changelog"
 (cd "$work/up" && dpkg-buildpackage -us -uc -b -j2 >"$work/up.log" 2>&1) ||
     { tail -n 30 "$work/up.log"; fail "the higher version does not build"; }
 cp "$work"/zefirana_"$higher"_*.deb "$work/fresh-higher.deb"

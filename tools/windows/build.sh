@@ -57,16 +57,11 @@ configure "$here" "$build" -DZEFIRANA_TESTS=$tests
 CCACHE_BASEDIR=$here cmake --build "$build" -j"$jobs"
 
 if [ $tests = ON ]; then
-  # The source copied beside, its version raised by one (2.1.0 becomes 2.1.1, 2.1.9 2.2.0), built
-  # as far as its installers, signed with a certificate of a certification authority made here.
+  # The source copied beside, its version raised by one (tools/next-version.sh), built as far as
+  # its installers, signed with a certificate of a certification authority made here.
   next=$build/next
+  "$here/tools/next-version.sh" "$here" "$next" >/dev/null
   mkdir -p "$next/ca"
-  tar -C "$here" --exclude='./build*' --exclude=./.git --exclude=./dist -cf - . | tar -C "$next" -xf -
-  version=$(sed -n 's/^project(Zefirana VERSION \([0-9.]*\) .*/\1/p' "$here/CMakeLists.txt")
-  minor=${version#*.} major=${version%%.*}
-  raised=$((${minor%.*} * 10 + ${minor#*.} + 1))
-  sed -i "s/^project(Zefirana VERSION $version /project(Zefirana VERSION $major.$((raised / 10)).$((raised % 10)) /" \
-    "$next/CMakeLists.txt"
   ca=$next/ca
   if [ ! -f "$ca/signer.p12" ]; then
     openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=Zefirana test CA" -keyout "$ca/ca.key" -out "$ca/ca.pem" \
